@@ -1,0 +1,76 @@
+#include "facts/collect.h"
+
+#include "facts/os_identity.h"
+#include "probe/route_source.h"
+#include "timing.h"
+#include "util/text.h"
+
+#include <future>
+#include <system_error>
+
+namespace wirelux {
+
+namespace {
+
+// The route/source probe runs beside the first phases; its connect time-out overlaps them.
+std::future<std::optional<RouteSourceProbe>> start_route_source_probe() {
+    try {
+        return std::async(std::launch::async, probe_route_source);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, probe_route_source); // no thread to spare: run it when joined
+    }
+}
+
+} // namespace
+
+std::vector<InterfaceAssessment> assessments_in_adapter_order(const FactSnapshot& snapshot) {
+    std::vector<InterfaceAssessment> list;
+    list.reserve(snapshot.adapters.size());
+    for (const AdapterInfo& adapter : snapshot.adapters) {
+        const auto it = snapshot.interfaces.find(adapter.if_index);
+        list.push_back(it != snapshot.interfaces.end() ? it->second : InterfaceAssessment{});
+    }
+    return list;
+}
+
+std::set<std::string> own_names(const FactSnapshot& snapshot) {
+    return {"localhost", to_lower_ascii(snapshot.computer_name)};
+}
+
+FactSnapshot collect_facts() {
+    FactSnapshot s;
+    auto route_source = start_route_source_probe();
+
+    collect_identity(s);
+    timing_mark("adapters+pnp+routes");
+
+    timing_mark("egress+reachability");
+
+    s.own_names = own_names(s);
+    timing_mark("proxy-registry");
+
+    timing_mark("tcp-snapshots");
+
+    timing_mark("listener-discovery");
+
+    timing_mark("services");
+
+    s.route_source_probe = route_source.get();
+    timing_mark("route-source-probe");
+
+    s.adapter_assessments = assessments_in_adapter_order(s);
+    timing_mark("adapter-assessments");
+
+    timing_mark("intercept-score");
+
+    timing_mark("core-infos");
+
+    timing_mark("phys-candidates");
+    timing_mark("phys-gw");
+    timing_mark("gw-probes");
+
+    timing_mark("kam-facts");
+    return s;
+}
+
+} // namespace wirelux

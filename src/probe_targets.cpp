@@ -1,0 +1,49 @@
+#include "probe_targets.h"
+
+#include <algorithm>
+
+namespace wirelux {
+
+namespace {
+
+template <class Cache>
+void add_target(std::vector<std::string>& list, const Cache& cache, std::string target) {
+    if (cache.contains(target)) return;
+    if (std::find(list.begin(), list.end(), target) != list.end()) return;
+    list.push_back(std::move(target));
+}
+
+} // namespace
+
+bool is_default_route(const RouteRow& row) {
+    if (row.prefix_len != 0 || !row.destination) return false;
+    return row.family == kFamilyIpv6 ? *row.destination == "::" : *row.destination == "0.0.0.0";
+}
+
+std::vector<std::string> ping_targets(const FactSnapshot& snapshot, const std::map<std::string, EchoResult>& cache) {
+    std::vector<std::string> list;
+    for (const RouteRow& row : snapshot.routes) {
+        if (!is_default_route(row) || !row.next_hop) continue;
+        const std::string& hop = *row.next_hop;
+        if (hop.empty() || hop == "0.0.0.0" || hop == "::") continue;
+        if (hop.find(':') != std::string::npos && hop.starts_with("fe80:") && hop.find('%') == std::string::npos)
+            add_target(list, cache, hop + "%" + std::to_string(row.if_index));
+        else
+            add_target(list, cache, hop);
+    }
+    for (const char* target : kFixedPingTargets) add_target(list, cache, target);
+    return list;
+}
+
+std::vector<std::string> dns_targets(const FactSnapshot& snapshot, const std::map<std::string, DnsProbeResult>& cache) {
+    std::vector<std::string> list;
+    for (const AdapterInfo& adapter : snapshot.adapters) {
+        if (!adapter.oper_up) continue;
+        for (const std::string& server : adapter.dns_servers)
+            if (server.find(':') == std::string::npos) add_target(list, cache, server);
+    }
+    for (const char* target : kFixedDnsTargets) add_target(list, cache, target);
+    return list;
+}
+
+} // namespace wirelux

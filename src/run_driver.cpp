@@ -1,0 +1,81 @@
+#include "run_driver.h"
+
+#include "facts/collect.h"
+#include "graph/run_context.h"
+#include "parallel/parallel_map.h"
+#include "platform/clock.h"
+#include "platform/command_runner.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/process_env.h"
+#include "probe/dns_probe.h"
+#include "probe/echo.h"
+#include "probe_targets.h"
+#include "progress.h"
+#include "report/report_page.h"
+#include "report_file.h"
+#include "timing.h"
+
+#include <algorithm>
+
+namespace wirelux {
+
+namespace {
+
+constexpr unsigned kDnsCacheTimeoutMs = 1500;
+
+bool env_set(const char* name) { return platform::environment_variable(name).has_value(); }
+
+void prewarm_caches(RunContext& context) {
+    timing_mark("prewarm-ping-start");
+    const auto pings = ping_targets(context.snapshot, context.ping_cache);
+    const auto echoes = parallel_map(pings, [](const std::string& target) { return icmp_echo(target); }, "ping cache");
+    for (std::size_t i = 0; i < pings.size(); ++i) context.ping_cache.emplace(pings[i], echoes[i]);
+    timing_mark("prewarm-ping");
+
+    const auto resolvers = dns_targets(context.snapshot, context.dns_cache);
+    const auto answers = parallel_map(
+        resolvers, [](const std::string& resolver) { return dns_probe(resolver, kDnsCacheTimeoutMs); }, "DNS cache");
+    for (std::size_t i = 0; i < resolvers.size(); ++i) context.dns_cache.emplace(resolvers[i], answers[i]);
+    timing_mark("prewarm-done");
+}
+
+} // namespace
+
+bool decide_progress(const std::vector<std::string>& tokens, bool no_progress_env, bool stderr_terminal,
+                     bool force_env) {
+    if (std::find(tokens.begin(), tokens.end(), "--no-progress") != tokens.end()) return false;
+    if (no_progress_env) return false;
+    return stderr_terminal || force_env;
+}
+
+int run_wirelux() {
+    platform::console_setup();
+    const std::vector<std::string> tokens = platform::command_line_tokens();
+    progress_init(decide_progress(tokens, env_set("WIRELUX_NO_PROGRESS"), platform::stderr_is_terminal(),
+                                  env_set("WIRELUX_FORCE_PROGRESS")));
+
+    const FactSnapshot snapshot = collect_facts();
+    progress_tick("building topology");
+
+    RunContext context(snapshot);
+    context.wlan_text = platform::run_netsh("wlan", "show", "interfaces");
+    timing_mark("collect");
+    prewarm_caches(context);
+
+    timing_mark("graph-build");
+
+    progress_tick("rendering report");
+    const std::string html = render_report(snapshot);
+    timing_mark("render-doc");
+
+    progress_erase();
+    platform::flush_stdout();
+
+    const ReportWrite written = write_report_file(html, platform::local_time());
+    platform::write_stdout(written.message);
+    if (!env_set("WIRELUX_NO_OPEN")) platform::open_with_default_handler(written.path);
+    return 0;
+}
+
+} // namespace wirelux

@@ -1,0 +1,36 @@
+#pragma once
+// Small text helpers shared by the console summary, the collectors and the report.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace wirelux {
+
+// Link speed as "1 Gbps", "2.5 Mbps", "999 bps" (decimal units, at most one decimal).
+std::string format_bps(std::uint64_t bits_per_second);
+
+// Escapes the five markup-significant characters; everything else, non-ASCII included, is copied.
+std::string html_escape(std::string_view text);
+
+// The text padded with spaces on the right to at least width characters (code points); never cut.
+std::string pad_right(std::string_view text, std::size_t width);
+
+// The text padded with spaces on the left to at least width characters; never cut.
+std::string pad_left(std::string_view text, std::size_t width);
+
+// The text without leading and trailing ASCII white space (space, tab, CR, LF, VT, FF).
+std::string_view trim(std::string_view text);
+
+// True when the text is empty or only ASCII white space.
+bool is_blank(std::string_view text);
+
+// Output of a child program decoded to UTF-8: a UTF-8 or UTF-16LE byte-order mark selects the
+// encoding, anything else is taken as UTF-8; invalid sequences are replaced.
+std::string decode_command_output(std::string_view bytes);
+
+std::string to_lower_ascii(std::string_view text);
+
+bool starts_with_ci(std::string_view text, std::string_view prefix);
+
+} // namespace wirelux

@@ -1,0 +1,50 @@
+#include "platform/files.h"
+
+#include "win/handle.h"
+
+namespace wirelux::platform {
+
+std::optional<std::string> current_directory() {
+    const DWORD n = ::GetCurrentDirectoryW(0, nullptr);
+    if (n == 0) return std::nullopt;
+    std::wstring dir(n, L'\0');
+    const DWORD m = ::GetCurrentDirectoryW(n, dir.data());
+    if (m == 0 || m >= n) return std::nullopt;
+    dir.resize(m);
+    return narrow(dir);
+}
+
+std::string join_path(std::string_view directory, std::string_view file_name) {
+    std::string path(directory);
+    if (!path.empty() && path.back() != '\\' && path.back() != '/') path.push_back('\\');
+    path += file_name;
+    return path;
+}
+
+std::optional<std::string> write_whole_file(std::string_view path, std::string_view bytes) {
+    UniqueHandle file(::CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return error_text(::GetLastError());
+    std::size_t offset = 0;
+    while (offset < bytes.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - offset, 1 << 20));
+        if (!::WriteFile(file.get(), bytes.data() + offset, chunk, &written, nullptr)) return error_text(::GetLastError());
+        offset += written;
+    }
+    return std::nullopt;
+}
+
+void open_with_default_handler(std::string_view path) {
+    std::wstring command = L"cmd /C start \"\" " + quote_argument(widen(path));
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                          &pi))
+        return;
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+}
+
+} // namespace wirelux::platform
