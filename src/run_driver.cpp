@@ -9,7 +9,7 @@
 #include "platform/files.h"
 #include "platform/process_env.h"
 #include "probe/dns_probe.h"
-#include "probe/echo.h"
+#include "platform/icmp.h"
 #include "probe_targets.h"
 #include "progress.h"
 #include "report/report_page.h"
@@ -29,7 +29,7 @@ bool env_set(const char* name) { return platform::environment_variable(name).has
 void prewarm_caches(RunContext& context) {
     timing_mark("prewarm-ping-start");
     const auto pings = ping_targets(context.snapshot, context.ping_cache);
-    const auto echoes = parallel_map(pings, [](const std::string& target) { return icmp_echo(target); }, "ping cache");
+    const auto echoes = parallel_map(pings, [](const std::string& target) { return platform::icmp_echo(target); }, "ping cache");
     for (std::size_t i = 0; i < pings.size(); ++i) context.ping_cache.emplace(pings[i], echoes[i]);
     timing_mark("prewarm-ping");
 
