@@ -25,7 +25,15 @@ void record_main_arguments(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) arguments.emplace_back(sanitize_utf8(argv[i] ? argv[i] : ""));
 }
 
-std::vector<std::string> command_line_tokens() { return main_arguments(); }
+std::vector<std::string> command_line_tokens() {
+    if (!main_arguments().empty()) return main_arguments();
+    // Not started through main (a test binary, say): the kernel's copy of the arguments.
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::vector<std::string> tokens;
+    std::string token;
+    while (std::getline(in, token, '\0')) tokens.push_back(sanitize_utf8(token));
+    return tokens;
+}
 
 std::optional<std::string> environment_variable(std::string_view name) {
     const char* value = std::getenv(std::string(name).c_str());

@@ -1,0 +1,78 @@
+#include "util/text.h"
+
+#include <gtest/gtest.h>
+
+namespace wirelux {
+namespace {
+
+TEST(FormatBps, WholeQuotientsPrintWithoutDecimal) {
+    EXPECT_EQ(format_bps(1'000'000'000), "1 Gbps");
+    EXPECT_EQ(format_bps(1'000), "1 Kbps");
+    EXPECT_EQ(format_bps(100'000'000), "100 Mbps");
+    EXPECT_EQ(format_bps(1'000'000'000'000'000ULL), "1000 Tbps"); // no unit above Tbps
+}
+
+TEST(FormatBps, FractionsKeepOneDecimal) {
+    EXPECT_EQ(format_bps(2'500'000), "2.5 Mbps");
+    EXPECT_EQ(format_bps(866'700'000), "866.7 Mbps");
+    EXPECT_EQ(format_bps(1'500), "1.5 Kbps");
+    EXPECT_EQ(format_bps(1'234'567'890), "1.2 Gbps");
+}
+
+TEST(FormatBps, SmallValuesAndZero) {
+    EXPECT_EQ(format_bps(0), "0 bps");
+    EXPECT_EQ(format_bps(999), "999 bps");
+    EXPECT_EQ(format_bps(1), "1 bps");
+}
+
+TEST(FormatBps, UnitBoundaryPicksTheLargerUnit) {
+    EXPECT_EQ(format_bps(999'999), "1000.0 Kbps");
+    EXPECT_EQ(format_bps(1'000'000), "1 Mbps");
+}
+
+TEST(HtmlEscape, ReplacesTheFiveSpecialCharactersOnly) {
+    EXPECT_EQ(html_escape(""), "");
+    EXPECT_EQ(html_escape("a&b<c>d\"e'f"), "a&amp;b&lt;c&gt;d&quot;e&#39;f");
+    EXPECT_EQ(html_escape("中文 ✓ plain"), "中文 ✓ plain");
+    EXPECT_EQ(html_escape("</script><img src=x onerror=alert(1)>"),
+              "&lt;/script&gt;&lt;img src=x onerror=alert(1)&gt;");
+}
+
+TEST(HtmlEscape, EscapesAnEscapedTextAgain) { EXPECT_EQ(html_escape("&amp;"), "&amp;amp;"); }
+
+TEST(Padding, CountsCharactersNotBytesAndNeverCuts) {
+    EXPECT_EQ(pad_right("ab", 4), "ab  ");
+    EXPECT_EQ(pad_right("中文", 4), "中文  ");
+    EXPECT_EQ(pad_right("toolong", 3), "toolong");
+    EXPECT_EQ(pad_left("15", 3), " 15");
+    EXPECT_EQ(pad_left("1234", 3), "1234");
+}
+
+TEST(Trim, RemovesSurroundingWhiteSpace) {
+    EXPECT_EQ(trim("  a b \r\n"), "a b");
+    EXPECT_EQ(trim("\t\n"), "");
+    EXPECT_TRUE(is_blank(" \r\n\t"));
+    EXPECT_FALSE(is_blank(" x "));
+}
+
+TEST(DecodeCommandOutput, Utf8ByteOrderMarkIsDropped) {
+    EXPECT_EQ(decode_command_output("\xEF\xBB\xBFproxy: none"), "proxy: none");
+    EXPECT_EQ(decode_command_output("\xEF\xBB\xBF"), "");
+}
+
+TEST(DecodeCommandOutput, Utf16LittleEndianWithByteOrderMark) {
+    const std::string bytes("\xFF\xFE" "A\0\x2D\x4E" "\n\0", 8); // "A中\n"
+    EXPECT_EQ(decode_command_output(bytes), "A中\n");
+    const std::string odd("\xFF\xFE" "A\0B", 5); // an odd trailing byte is dropped
+    EXPECT_EQ(decode_command_output(odd), "A");
+    const std::string lone_surrogate("\xFF\xFE\x00\xD8" "B\0", 6);
+    EXPECT_EQ(decode_command_output(lone_surrogate), "\xEF\xBF\xBD" "B");
+}
+
+TEST(DecodeCommandOutput, OtherBytesAreUtf8WithReplacement) {
+    EXPECT_EQ(decode_command_output("ok \xC3\xA9"), "ok é");
+    EXPECT_EQ(decode_command_output("bad \xFF end"), "bad \xEF\xBF\xBD end");
+}
+
+} // namespace
+} // namespace wirelux
