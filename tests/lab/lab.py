@@ -1,0 +1,219 @@
+"""The network lab: network namespaces, veth pairs and the built program run inside them.
+
+Every namespace a Lab creates is deleted again when the Lab closes, also when a test fails or the
+process is interrupted. The program never runs outside a namespace the lab made.
+"""
+
+import atexit
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+WINE_LOADER = "/usr/lib/wine/wine64"
+WINE_SERVER = "/usr/lib/wine/wineserver"
+
+
+def sh(*args, check=True, **kwargs):
+    return subprocess.run(list(args), check=check, capture_output=True, text=True, **kwargs)
+
+
+class Target:
+    """The program under test: the Linux binary, or the Windows exe run by Wine."""
+
+    def __init__(self, path, system=None):
+        self.path = os.path.abspath(path)
+        self.system = system or os.environ.get("WIRELUX_TARGET") or ("Windows" if path.endswith(".exe") else "Linux")
+
+    @property
+    def windows(self):
+        return self.system == "Windows"
+
+    @staticmethod
+    def from_argv():
+        if len(sys.argv) < 2:
+            sys.exit("usage: test_x.py <path to wirelux or wirelux.exe> [unittest args]")
+        path = sys.argv.pop(1)
+        return Target(path)
+
+
+class Lab:
+    """A set of network namespaces torn down together."""
+
+    _open = []
+
+    def __init__(self, name):
+        self.tag = f"wl{os.getpid() % 100000}{name}"[:12]
+        self.namespaces = []
+        self.processes = []
+        self.tempdirs = []
+        self.wine_prefixes = {}
+        Lab._open.append(self)
+
+    # -- namespaces -------------------------------------------------------------------------------
+    def netns(self, role):
+        name = f"{self.tag}-{role}"
+        sh("ip", "netns", "add", name)
+        self.namespaces.append(name)
+        self.ip(name, "link", "set", "lo", "up")
+        return name
+
+    def ip(self, ns, *args):
+        return sh("ip", "-n", ns, *args)
+
+    def exec(self, ns, *args, **kwargs):
+        return sh("ip", "netns", "exec", ns, *args, **kwargs)
+
+    def veth(self, ns_a, name_a, ns_b, name_b):
+        """A veth pair with one end in each namespace, both ends up."""
+        tmp_a, tmp_b = f"{self.tag}a{len(self.namespaces)}", f"{self.tag}b{len(self.namespaces)}"
+        tmp_a, tmp_b = tmp_a[-15:], tmp_b[-15:]
+        sh("ip", "link", "add", tmp_a, "type", "veth", "peer", "name", tmp_b)
+        sh("ip", "link", "set", tmp_a, "netns", ns_a)
+        sh("ip", "link", "set", tmp_b, "netns", ns_b)
+        self.ip(ns_a, "link", "set", tmp_a, "name", name_a)
+        self.ip(ns_b, "link", "set", tmp_b, "name", name_b)
+        self.ip(ns_a, "link", "set", name_a, "up")
+        self.ip(ns_b, "link", "set", name_b, "up")
+
+    def tempdir(self):
+        d = tempfile.mkdtemp(prefix="wirelux-lab-")
+        os.chmod(d, 0o755)
+        self.tempdirs.append(d)
+        return d
+
+    def spawn(self, ns, *args, **kwargs):
+        """A background process inside a namespace, ended by pid when the lab closes."""
+        p = subprocess.Popen(["ip", "netns", "exec", ns, *args], stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True,
+                             **kwargs)
+        self.processes.append(p)
+        return p
+
+    # -- the program ------------------------------------------------------------------------------
+    def _wine_prefix(self, ns):
+        prefix = self.wine_prefixes.get(ns)
+        if prefix:
+            return prefix
+        prefix = self.tempdir()
+        self.wine_prefixes[ns] = prefix
+        env = dict(os.environ, **wine_environment(prefix))
+        # Made and started detached from our pipes, so later runs' output ends when the program does.
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+        subprocess.run(["ip", "netns", "exec", ns, WINE_LOADER, "cmd", "/c", "exit"], timeout=120, **quiet)
+        self._wineserver(ns, prefix, "-p")
+        return prefix
+
+    def _wineserver(self, ns, prefix, *args):
+        env = dict(os.environ, **wine_environment(prefix))
+        subprocess.run(["ip", "netns", "exec", ns, WINE_SERVER, *args], timeout=60, env=env,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def run(self, target, ns, args=(), env=None, cwd=None, readonly_cwd=False, timeout=180, stderr_file=None):
+        """Runs the program inside the namespace. Returns (exit status, stdout text, stderr bytes).
+
+        Standard error goes to a file (never a terminal), so the meter is off unless forced.
+        """
+        cwd = cwd or self.tempdir()
+        run_env = {k: v for k, v in os.environ.items() if not k.startswith("WIRELUX_")}
+        run_env.update({"WIRELUX_NO_OPEN": "1", "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"})
+        run_env.update(env or {})
+        run_env = {k: v for k, v in run_env.items() if v is not None}
+        command = [target.path, *args]
+        prefix = None
+        if target.windows:
+            prefix = self._wine_prefix(ns)
+            run_env.update(wine_environment(prefix))
+            command = [WINE_LOADER, *command]
+        wrapper = 'cd "$0" && exec "$@"'
+        if readonly_cwd:
+            # Root writes anywhere, so a read-only directory is made with a read-only bind mount in a
+            # mount namespace of the program's own. Wine's server opens files for its clients, so
+            # under Wine a server is started inside that mount namespace for this one run.
+            wrapper = 'mount --bind "$0" "$0" && mount -o remount,bind,ro "$0" && cd "$0" && exec "$@"'
+            if prefix:
+                self._wineserver(ns, prefix, "-k")
+                wrapper = wrapper.replace('cd "$0" &&', f'cd "$0" && {WINE_SERVER} -p >/dev/null 2>&1 </dev/null;')
+        err_path = stderr_file or os.path.join(self.tempdir(), "stderr")
+        with open(err_path, "wb") as err:
+            p = subprocess.run(["ip", "netns", "exec", ns, "unshare", "-m", "sh", "-c", wrapper, cwd, *command],
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=err, env=run_env,
+                               timeout=timeout)
+        if readonly_cwd and prefix:
+            self._wineserver(ns, prefix, "-k")
+            self._wineserver(ns, prefix, "-p")
+        with open(err_path, "rb") as err:
+            return p.returncode, p.stdout.decode("utf-8", "replace"), err.read()
+
+    # -- teardown ---------------------------------------------------------------------------------
+    def close(self):
+        for p in self.processes:
+            if p.poll() is None:
+                try:
+                    os.killpg(p.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+        for p in self.processes:
+            try:
+                p.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                os.killpg(p.pid, signal.SIGKILL)
+                p.wait()
+        self.processes = []
+        for ns, prefix in self.wine_prefixes.items():
+            self._wineserver(ns, prefix, "-k")
+        self.wine_prefixes = {}
+        for ns in reversed(self.namespaces):
+            sh("ip", "netns", "del", ns, check=False)
+        self.namespaces = []
+        for d in self.tempdirs:
+            shutil.rmtree(d, ignore_errors=True)
+        self.tempdirs = []
+        if self in Lab._open:
+            Lab._open.remove(self)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def wine_environment(prefix):
+    return {"WINEPREFIX": prefix, "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "HOME": prefix}
+
+
+def _close_all(*_):
+    for lab in list(Lab._open):
+        lab.close()
+
+
+def _on_signal(signum, _frame):
+    _close_all()
+    sys.exit(128 + signum)
+
+
+atexit.register(_close_all)
+signal.signal(signal.SIGTERM, _on_signal)
+signal.signal(signal.SIGINT, _on_signal)
+signal.signal(signal.SIGHUP, _on_signal)
+
+
+def report_files(directory):
+    return sorted(f for f in os.listdir(directory) if re.fullmatch(r"wirelux-report-\d{8}-\d{6}\.html", f))
+
+
+def main():
+    """Entry point for a lab test module: the target path comes first on the command line."""
+    global TARGET
+    TARGET = Target.from_argv()
+    unittest.main(verbosity=2)
+
+
+TARGET = None
