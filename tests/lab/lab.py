@@ -53,6 +53,7 @@ class Lab:
         self.processes = []
         self.tempdirs = []
         self.wine_prefixes = {}
+        self.cleanups = []
         Lab._open.append(self)
 
     # -- namespaces -------------------------------------------------------------------------------
@@ -171,6 +172,9 @@ class Lab:
         for ns in reversed(self.namespaces):
             sh("ip", "netns", "del", ns, check=False)
         self.namespaces = []
+        for cleanup in reversed(self.cleanups):
+            cleanup()
+        self.cleanups = []
         for d in self.tempdirs:
             shutil.rmtree(d, ignore_errors=True)
         self.tempdirs = []

@@ -30,20 +30,26 @@ TEST(WorkerCount, FloorOfFourAndCeilingOfTwentyFour) {
 TEST_F(ParallelMap, ResultsComeBackInInputOrderWhateverTheCompletionOrder) {
     std::vector<int> inputs;
     for (int i = 0; i < 12; ++i) inputs.push_back(i);
+    std::atomic<bool> last_done{false};
     std::atomic<int> finished{0};
     std::vector<int> completion_order(inputs.size(), -1);
     const auto results = parallel_map(
         inputs,
         [&](const int& i) {
-            // Early inputs sleep longest, so later ones finish first.
-            std::this_thread::sleep_for(std::chrono::milliseconds(5 * (12 - i)));
+            // The first input holds its worker until the last one has finished elsewhere.
+            if (i == 0) {
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                while (!last_done.load() && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
             completion_order[static_cast<std::size_t>(i)] = finished.fetch_add(1);
+            if (i == 11) last_done.store(true);
             return i * i;
         },
         "order test");
     ASSERT_EQ(results.size(), inputs.size());
     for (int i = 0; i < 12; ++i) EXPECT_EQ(results[static_cast<std::size_t>(i)], i * i);
-    EXPECT_GT(completion_order[0], completion_order[3]); // the scenario really finished out of order
+    EXPECT_GT(completion_order[0], completion_order[11]); // the scenario really finished out of order
 }
 
 TEST_F(ParallelMap, ProgressTotalAndDoneBothGrowByTheTaskCount) {
