@@ -1,5 +1,6 @@
 #include "run_driver.h"
 
+#include "console_summary.h"
 #include "facts/collect.h"
 #include "graph/run_context.h"
 #include "parallel/parallel_map.h"
@@ -70,6 +71,7 @@ int run_wirelux() {
     timing_mark("render-doc");
 
     progress_erase();
+    print_console_summary(snapshot);
     platform::flush_stdout();
 
     const ReportWrite written = write_report_file(html, platform::local_time());
