@@ -20,16 +20,25 @@ bool is_default_route(const RouteRow& row) {
     return row.family == kFamilyIpv6 ? *row.destination == "::" : *row.destination == "0.0.0.0";
 }
 
+std::optional<std::string> default_route_gateway(const RouteRow& row) {
+    if (!is_default_route(row) || !row.next_hop) return std::nullopt;
+    const std::string& hop = *row.next_hop;
+    if (hop.empty() || hop == "0.0.0.0" || hop == "::") return std::nullopt;
+    return hop;
+}
+
+std::string gateway_echo_target(const std::string& next_hop, std::uint32_t if_index) {
+    const bool ipv6 = next_hop.find(':') != std::string::npos;
+    if (ipv6 && next_hop.starts_with("fe80:") && next_hop.find('%') == std::string::npos)
+        return next_hop + "%" + std::to_string(if_index);
+    return next_hop;
+}
+
 std::vector<std::string> ping_targets(const FactSnapshot& snapshot, const std::map<std::string, EchoResult>& cache) {
     std::vector<std::string> list;
     for (const RouteRow& row : snapshot.routes) {
-        if (!is_default_route(row) || !row.next_hop) continue;
-        const std::string& hop = *row.next_hop;
-        if (hop.empty() || hop == "0.0.0.0" || hop == "::") continue;
-        if (hop.find(':') != std::string::npos && hop.starts_with("fe80:") && hop.find('%') == std::string::npos)
-            add_target(list, cache, hop + "%" + std::to_string(row.if_index));
-        else
-            add_target(list, cache, hop);
+        if (const auto gateway = default_route_gateway(row))
+            add_target(list, cache, gateway_echo_target(*gateway, row.if_index));
     }
     for (const char* target : kFixedPingTargets) add_target(list, cache, target);
     return list;
