@@ -1,5 +1,7 @@
 #include "facts/collect.h"
 
+#include "facts/interception.h"
+#include "facts/interface_assessment.h"
 #include "facts/os_identity.h"
 #include "probe/route_source.h"
 #include "timing.h"
@@ -42,6 +44,7 @@ FactSnapshot collect_facts() {
     auto route_source = start_route_source_probe();
 
     collect_identity(s);
+    s.interfaces = assess_interfaces(s);
     timing_mark("adapters+pnp+routes");
 
     timing_mark("egress+reachability");
@@ -61,6 +64,7 @@ FactSnapshot collect_facts() {
     s.adapter_assessments = assessments_in_adapter_order(s);
     timing_mark("adapter-assessments");
 
+    record_interception(s);
     timing_mark("intercept-score");
 
     timing_mark("core-infos");
