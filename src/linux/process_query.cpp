@@ -64,8 +64,4 @@ ProcessIdentity query_process(std::uint32_t pid) {
     return identity;
 }
 
-std::uint32_t current_process_id() {
-    return static_cast<std::uint32_t>(::getpid());
-}
-
 } // namespace wirelux::platform

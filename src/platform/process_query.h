@@ -18,8 +18,6 @@ struct ProcessIdentity {
 
 ProcessIdentity query_process(std::uint32_t pid);
 
-std::uint32_t current_process_id();
-
 // --- Conversions of what the system returns, kept apart from the calls so they can be tested anywhere.
 
 // The arguments of a /proc/<pid>/cmdline read (each ended by a zero byte) as one line: arguments joined

@@ -95,8 +95,4 @@ ProcessIdentity query_process(std::uint32_t pid) {
     return identity;
 }
 
-std::uint32_t current_process_id() {
-    return ::GetCurrentProcessId();
-}
-
 } // namespace wirelux::platform

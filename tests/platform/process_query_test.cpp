@@ -1,4 +1,5 @@
 #include "platform/process_env.h"
+#include "platform/process_id.h"
 #include "platform/process_query.h"
 
 #include <gtest/gtest.h>
