@@ -1,5 +1,6 @@
 #include "facts/egress.h"
 
+#include "facts/interface_assessment.h"
 #include "probe_targets.h"
 
 #include <algorithm>
@@ -7,9 +8,6 @@
 namespace wirelux {
 
 namespace {
-
-constexpr const char* kRoleTunnel = "Tunnel";
-constexpr const char* kRoleSuspectedTunnel = "SuspectedTunnel";
 
 std::optional<std::string> gateway_of(const std::optional<RouteRow>& route) {
     return route ? default_route_gateway(*route) : std::nullopt;

@@ -1,6 +1,7 @@
 #include "facts/physical_path.h"
 
 #include "facts/if_type_word.h"
+#include "facts/interface_assessment.h"
 #include "probe_targets.h"
 #include "util/text.h"
 
@@ -10,8 +11,6 @@
 namespace wirelux {
 
 namespace {
-
-constexpr const char* kRoleCarrier = "Carrier";
 
 bool is_carrier(const FactSnapshot& snapshot, std::uint32_t if_index) {
     const auto it = snapshot.interfaces.find(if_index);
