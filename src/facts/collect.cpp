@@ -1,5 +1,6 @@
 #include "facts/collect.h"
 
+#include "facts/adapters_collect.h"
 #include "facts/os_identity.h"
 #include "probe/route_source.h"
 #include "timing.h"
@@ -42,6 +43,7 @@ FactSnapshot collect_facts() {
     auto route_source = start_route_source_probe();
 
     collect_identity(s);
+    collect_adapters_and_routes(s);
     timing_mark("adapters+pnp+routes");
 
     timing_mark("egress+reachability");
