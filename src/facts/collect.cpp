@@ -1,8 +1,15 @@
 #include "facts/collect.h"
 
+#include "facts/adapters_collect.h"
+#include "facts/echo_run.h"
+#include "facts/egress.h"
+#include "facts/gateway_probes.h"
 #include "facts/interception.h"
 #include "facts/interface_assessment.h"
 #include "facts/os_identity.h"
+#include "facts/physical_path.h"
+#include "platform/icmp.h"
+#include "platform/routes.h"
 #include "probe/route_source.h"
 #include "timing.h"
 #include "util/text.h"
@@ -40,13 +47,17 @@ std::set<std::string> own_names(const FactSnapshot& snapshot) {
 }
 
 FactSnapshot collect_facts() {
+    const EchoFn echo = [](const std::string& target) { return platform::icmp_echo(target); };
     FactSnapshot s;
     auto route_source = start_route_source_probe();
 
     collect_identity(s);
+    collect_adapters_and_routes(s);
     s.interfaces = assess_interfaces(s);
     timing_mark("adapters+pnp+routes");
 
+    assess_egress(s, platform::best_route(kInternetTargetV4), platform::best_route(kInternetTargetV6));
+    check_internet_reachability(s, echo);
     timing_mark("egress+reachability");
 
     s.own_names = own_names(s);
@@ -69,8 +80,11 @@ FactSnapshot collect_facts() {
 
     timing_mark("core-infos");
 
+    find_physical_candidates(s);
     timing_mark("phys-candidates");
+    choose_physical_gateway(s);
     timing_mark("phys-gw");
+    probe_gateways(s, echo);
     timing_mark("gw-probes");
 
     timing_mark("kam-facts");

@@ -1,6 +1,6 @@
 #include "platform/console.h"
 
-#include "linux/fd.h"
+#include "linux/unique_fd.h"
 
 #include <cerrno>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #include "platform/files.h"
 
-#include "linux/fd.h"
+#include "linux/unique_fd.h"
 #include "linux/spawn.h"
 #include "util/utf.h"
 

@@ -1,6 +1,6 @@
 #include "platform/icmp.h"
 
-#include "linux/fd.h"
+#include "linux/unique_fd.h"
 #include "platform/icmp_packet.h"
 #include "platform/process_id.h"
 #include "probe/socket.h"

@@ -1,6 +1,6 @@
 #include "platform/process_query.h"
 
-#include "linux/fd.h"
+#include "linux/unique_fd.h"
 
 #include <cerrno>
 #include <fcntl.h>

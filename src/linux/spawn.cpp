@@ -1,6 +1,6 @@
 #include "linux/spawn.h"
 
-#include "linux/fd.h"
+#include "linux/unique_fd.h"
 
 #include <array>
 #include <cerrno>

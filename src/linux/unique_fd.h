@@ -1,6 +1,7 @@
 #pragma once
 // Owner of a POSIX file descriptor.
 
+#include <cstddef>
 #include <unistd.h>
 
 namespace wirelux::platform {

@@ -1,0 +1,26 @@
+#include "facts/adapters_collect.h"
+
+#include "platform/adapters.h"
+#include "platform/pnp_map.h"
+#include "platform/routes.h"
+
+namespace wirelux {
+
+void collect_adapters_and_routes(FactSnapshot& snapshot) {
+    snapshot.adapters = platform::enumerate_adapters();
+    snapshot.pnp_by_guid = platform::enumerate_pnp_devices();
+    snapshot.routes = platform::read_route_table();
+}
+
+std::optional<AdapterInfo> adapter_with_index(const std::vector<AdapterInfo>& adapters,
+                                              std::uint32_t if_index) {
+    for (const AdapterInfo& adapter : adapters)
+        if (adapter.if_index == if_index) return adapter;
+    return std::nullopt;
+}
+
+std::optional<AdapterInfo> find_adapter(std::uint32_t if_index) {
+    return adapter_with_index(platform::enumerate_adapters(), if_index);
+}
+
+} // namespace wirelux

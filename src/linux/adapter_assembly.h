@@ -1,0 +1,50 @@
+#pragma once
+// Adapter records and device identities assembled from the netlink tables and the few facts sysfs and
+// the resolver files add.
+
+#include "facts/snapshot.h"
+#include "linux/link_identity.h"
+#include "platform/pnp_map.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace wirelux::platform::linux_net {
+
+// What sysfs and the state files add to one link (defaults when they do not describe it).
+struct LinkExtras {
+    std::uint64_t link_speed_bps = 0;
+    bool wireless = false;
+    std::optional<std::string> model; // device model name from the hardware database
+    std::vector<std::string> dns_servers;
+    std::optional<std::string> dhcp_server;
+};
+
+struct AdapterSources {
+    std::vector<netlink::LinkRecord> links;
+    std::vector<netlink::AddressRecord> addresses;
+    std::vector<netlink::RouteRecord> default_routes; // main-table unicast routes with prefix length 0
+    std::unordered_map<std::uint32_t, LinkExtras> extras;
+    std::vector<std::string> resolver_servers; // the system resolver's servers
+};
+
+// One adapter per link in link order. DNS servers: the per-link lists when the system keeps any;
+// otherwise the resolver's servers on every operational adapter that owns a default route.
+std::vector<AdapterInfo> assemble_adapters(const AdapterSources& sources);
+
+// What sysfs shows about the device behind a link; everything empty for a software device.
+struct LinkDevice {
+    std::vector<DeviceNode> chain;             // the device, then its parents
+    std::string driver;                        // the bound driver's name
+    std::optional<std::string> module;         // kernel module that provides the driver or link kind
+    std::optional<std::string> module_file;    // its file path
+    std::optional<std::string> module_version; // its version, when it declares one
+};
+
+// Device identity of a link, filed under the link's GUID.
+PnpDriverValues pnp_values(const netlink::LinkRecord& link, const LinkDevice& device);
+
+} // namespace wirelux::platform::linux_net

@@ -1,0 +1,191 @@
+#include "linux/sysfs_net.h"
+
+#include "linux/unique_fd.h"
+#include "linux/resolver_files.h"
+#include "platform/address_text.h"
+#include "util/text.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+namespace wirelux::platform::linux_net {
+
+namespace {
+
+constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024; // modules.dep of a distribution kernel is under 1 MiB
+constexpr int kMaxDeviceDepth = 16;
+
+std::string class_path(const netlink::LinkRecord& link, std::string_view attribute) {
+    return "/sys/class/net/" + link.name + "/" + std::string(attribute);
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string link_target_name(const std::string& path) {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer - 1);
+    if (n <= 0) return {};
+    const std::string_view target(buffer, static_cast<std::size_t>(n));
+    const std::size_t slash = target.rfind('/');
+    return std::string(slash == std::string_view::npos ? target : target.substr(slash + 1));
+}
+
+std::optional<std::string> real_path(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    if (!resolved) return std::nullopt;
+    return std::string(resolved.get());
+}
+
+std::string attribute(const std::string& dir, const char* name) {
+    auto text = read_text_file(dir + "/" + name);
+    return text ? std::string(trim(*text)) : std::string();
+}
+
+std::vector<DeviceNode> device_chain(const std::string& device_link) {
+    std::vector<DeviceNode> chain;
+    auto dir = real_path(device_link);
+    if (!dir) return chain;
+    for (int depth = 0; depth < kMaxDeviceDepth && dir->starts_with("/sys/devices/"); ++depth) {
+        const std::string subsystem = link_target_name(*dir + "/subsystem");
+        if (!subsystem.empty()) {
+            DeviceNode node;
+            node.subsystem = subsystem;
+            node.name = dir->substr(dir->rfind('/') + 1);
+            if (subsystem == "pci") {
+                node.vendor = attribute(*dir, "vendor");
+                node.product = attribute(*dir, "device");
+            } else if (subsystem == "usb") {
+                node.vendor = attribute(*dir, "idVendor");
+                node.product = attribute(*dir, "idProduct");
+                node.serial = attribute(*dir, "serial");
+            }
+            chain.push_back(std::move(node));
+        }
+        dir->erase(dir->rfind('/'));
+    }
+    return chain;
+}
+
+// The link's uevent text when /sys/class/net/<name> is this link: same index, same address.
+std::optional<std::string> describing_uevent(const netlink::LinkRecord& link) {
+    if (!safe_interface_name(link.name)) return std::nullopt;
+    auto uevent = read_text_file(class_path(link, "uevent"));
+    if (!uevent || uevent_value(*uevent, "IFINDEX") != std::to_string(link.index)) return std::nullopt;
+    if (!link.address.empty()) {
+        const auto address = read_text_file(class_path(link, "address"));
+        if (!address || !trim(*address).starts_with(sysfs_address_text(link.address))) return std::nullopt;
+    }
+    return uevent;
+}
+
+} // namespace
+
+std::optional<std::string> read_text_file(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) return std::nullopt;
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+        if (text.size() > kMaxFileBytes) return std::nullopt;
+    }
+    return text;
+}
+
+bool sysfs_describes(const netlink::LinkRecord& link) {
+    return describing_uevent(link).has_value();
+}
+
+StateDirectories StateDirectories::present() {
+    StateDirectories d;
+    d.udev_data = exists("/run/udev/data");
+    d.resolved_links = exists("/run/systemd/resolve/netif");
+    d.networkd_links = exists("/run/systemd/netif/links");
+    d.networkd_leases = exists("/run/systemd/netif/leases");
+    return d;
+}
+
+std::optional<LinkExtras> read_link_extras(const netlink::LinkRecord& link,
+                                           const StateDirectories& directories) {
+    const auto uevent = describing_uevent(link);
+    if (!uevent) return std::nullopt;
+    LinkExtras extras;
+    if (auto speed = read_text_file(class_path(link, "speed")))
+        extras.link_speed_bps = link_speed_bps(*speed);
+    extras.wireless = uevent_value(*uevent, "DEVTYPE") == "wlan" || exists(class_path(link, "wireless"));
+
+    const std::string index = std::to_string(link.index);
+    if (directories.udev_data)
+        if (auto udev = read_text_file("/run/udev/data/n" + index))
+            extras.model = uevent_value(*udev, "E:ID_MODEL_FROM_DATABASE");
+    // systemd-resolved keeps the servers other programs gave it per link, systemd-networkd those it
+    // configured (from DHCP or its own files).
+    if (directories.resolved_links)
+        if (auto resolved = read_text_file("/run/systemd/resolve/netif/" + index))
+            for (std::string& s : state_servers(*resolved, "SERVERS"))
+                append_unique(extras.dns_servers, std::move(s));
+    if (directories.networkd_links)
+        if (auto networkd = read_text_file("/run/systemd/netif/links/" + index))
+            for (std::string& s : state_servers(*networkd, "DNS"))
+                append_unique(extras.dns_servers, std::move(s));
+    if (directories.networkd_leases)
+        if (auto lease = read_text_file("/run/systemd/netif/leases/" + index))
+            if (auto server = state_value(*lease, "SERVER_ADDRESS"))
+                extras.dhcp_server = server_address(*server);
+    return extras;
+}
+
+std::optional<std::string> ModuleFiles::path_of(const std::string& module) {
+    if (!loaded_) {
+        loaded_ = true;
+        utsname names{};
+        if (::uname(&names) == 0) {
+            directory_ = std::string("/lib/modules/") + names.release + "/";
+            dep_ = read_text_file(directory_ + "modules.dep").value_or(std::string());
+            builtin_ = read_text_file(directory_ + "modules.builtin").value_or(std::string());
+        }
+    }
+    auto path = module_path(dep_, module);
+    if (!path) path = module_path(builtin_, module);
+    if (!path) return std::nullopt;
+    return directory_ + *path;
+}
+
+LinkDevice read_link_device(const netlink::LinkRecord& link, bool sysfs_is_ours, ModuleFiles& modules) {
+    LinkDevice device;
+    if (sysfs_is_ours && safe_interface_name(link.name)) {
+        const std::string device_link = class_path(link, "device");
+        device.chain = device_chain(device_link);
+        if (!device.chain.empty()) {
+            device.driver = link_target_name(device_link + "/driver");
+            const std::string module = link_target_name(device_link + "/driver/module");
+            if (!module.empty()) device.module = module;
+        }
+    }
+    // A built-in driver has no module link, but still a /sys/module entry when it has parameters; a
+    // software link's kind names its module ("veth", "tun", "wireguard", "bridge").
+    const std::string& candidate = !device.driver.empty() ? device.driver : link.kind;
+    if (!device.module && safe_path_component(candidate) && exists("/sys/module/" + candidate))
+        device.module = candidate;
+    if (device.module) {
+        device.module_file = modules.path_of(*device.module);
+        if (auto version = read_text_file("/sys/module/" + *device.module + "/version"))
+            if (!is_blank(*version)) device.module_version = std::string(trim(*version));
+    }
+    return device;
+}
+
+} // namespace wirelux::platform::linux_net
