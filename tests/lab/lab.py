@@ -54,11 +54,12 @@ class Lab:
         self.tempdirs = []
         self.wine_prefixes = {}
         self.cleanups = []
+        self.links = 0
         Lab._open.append(self)
 
     # -- namespaces -------------------------------------------------------------------------------
     def netns(self, role):
-        name = f"{self.tag}-{role}"
+        name = f"{self.tag}-{role}{len(self.namespaces)}"
         sh("ip", "netns", "add", name)
         self.namespaces.append(name)
         self.ip(name, "link", "set", "lo", "up")
@@ -72,8 +73,8 @@ class Lab:
 
     def veth(self, ns_a, name_a, ns_b, name_b):
         """A veth pair with one end in each namespace, both ends up."""
-        tmp_a, tmp_b = f"{self.tag}a{len(self.namespaces)}", f"{self.tag}b{len(self.namespaces)}"
-        tmp_a, tmp_b = tmp_a[-15:], tmp_b[-15:]
+        self.links += 1
+        tmp_a, tmp_b = f"wla{os.getpid()}x{self.links}"[-15:], f"wlb{os.getpid()}x{self.links}"[-15:]
         sh("ip", "link", "add", tmp_a, "type", "veth", "peer", "name", tmp_b)
         sh("ip", "link", "set", tmp_a, "netns", ns_a)
         sh("ip", "link", "set", tmp_b, "netns", ns_b)
