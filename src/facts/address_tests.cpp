@@ -1,0 +1,64 @@
+#include "facts/address_tests.h"
+
+#include "util/ip_text.h"
+#include "util/text.h"
+
+#include <optional>
+
+namespace wirelux {
+
+namespace {
+
+// Brackets and zone off, so that "[fe80::1%12]" and "fe80::1" name the same address.
+std::string_view bare_address(std::string_view text) {
+    text = trim(text);
+    if (text.size() >= 2 && text.front() == '[' && text.back() == ']') text = text.substr(1, text.size() - 2);
+    if (const std::size_t zone = text.find('%'); zone != std::string_view::npos) text = text.substr(0, zone);
+    return text;
+}
+
+// The address with an IPv4-mapped IPv6 address turned into the IPv4 address it carries.
+std::optional<IpAddress> parse_unmapped(std::string_view bare) {
+    std::optional<IpAddress> address = parse_ip(bare);
+    if (address) {
+        if (auto v4 = unmapped_ipv4(*address)) return v4;
+    }
+    return address;
+}
+
+} // namespace
+
+std::string normalised_address(std::string_view text) {
+    const std::string_view bare = bare_address(text);
+    if (const auto address = parse_unmapped(bare)) return format_ip(*address);
+    return to_lower_ascii(bare);
+}
+
+bool is_loopback_host(std::string_view text) {
+    if (text == "localhost") return true;
+    const auto address = parse_unmapped(bare_address(text));
+    if (!address) return false;
+    if (!address->is_v6) return address->bytes[0] == 127;
+    for (std::size_t k = 0; k < 15; ++k)
+        if (address->bytes[k] != 0) return false;
+    return address->bytes[15] == 1;
+}
+
+bool is_unspecified_address(std::string_view text) {
+    const std::string normal = normalised_address(text);
+    return normal == "0.0.0.0" || normal == "::";
+}
+
+bool is_local_host(std::string_view text, const std::set<std::string>& own_names,
+                   const std::set<std::string>& own_addresses) {
+    if (text.empty()) return false;
+    if (is_loopback_host(text)) return true;
+    if (is_unspecified_address(text)) return false;
+    return own_names.contains(to_lower_ascii(text)) || own_addresses.contains(normalised_address(text));
+}
+
+bool same_address(std::string_view a, std::string_view b) {
+    return !a.empty() && !b.empty() && normalised_address(a) == normalised_address(b);
+}
+
+} // namespace wirelux
