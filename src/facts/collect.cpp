@@ -3,6 +3,10 @@
 #include "facts/interception.h"
 #include "facts/interface_assessment.h"
 #include "facts/os_identity.h"
+#include "facts/processes.h"
+#include "facts/proxy_settings.h"
+#include "facts/socket_snapshots.h"
+#include "platform/sockets.h"
 #include "probe/route_source.h"
 #include "timing.h"
 #include "util/text.h"
@@ -49,9 +53,14 @@ FactSnapshot collect_facts() {
 
     timing_mark("egress+reachability");
 
+    s.own_addresses = own_addresses(s.adapters);
     s.own_names = own_names(s);
+    collect_system_proxy_settings(s);
+    record_processes(s, platform::read_process_list());
     timing_mark("proxy-registry");
 
+    collect_socket_snapshots(s, live_socket_readers());
+    find_wininet_endpoint_owners(s);
     timing_mark("tcp-snapshots");
 
     timing_mark("listener-discovery");
