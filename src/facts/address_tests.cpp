@@ -1,58 +1,64 @@
 #include "facts/address_tests.h"
 
-#include "probe/socket.h"
+#include "util/ip_text.h"
 #include "util/text.h"
 
-#include <algorithm>
 #include <optional>
 
 namespace wirelux {
 
 namespace {
 
-std::string_view without_brackets_and_zone(std::string_view text) {
+// Brackets and zone off, so that "[fe80::1%12]" and "fe80::1" name the same address.
+std::string_view bare_address(std::string_view text) {
+    text = trim(text);
     if (text.size() >= 2 && text.front() == '[' && text.back() == ']') text = text.substr(1, text.size() - 2);
-    return text.substr(0, text.find('%'));
+    if (const std::size_t zone = text.find('%'); zone != std::string_view::npos) text = text.substr(0, zone);
+    return text;
 }
 
-std::optional<SocketAddress> as_ip(std::string_view text) {
-    return SocketAddress::parse(without_brackets_and_zone(text));
-}
-
-bool is_v4_mapped(const SocketAddress& address) {
-    const auto bytes = address.bytes();
-    return address.family() == IpFamily::v6 &&
-           std::all_of(bytes.begin(), bytes.begin() + 10, [](std::uint8_t b) { return b == 0; }) &&
-           bytes[10] == 0xff && bytes[11] == 0xff;
+// The address with an IPv4-mapped IPv6 address turned into the IPv4 address it carries.
+std::optional<IpAddress> parse_unmapped(std::string_view bare) {
+    std::optional<IpAddress> address = parse_ip(bare);
+    if (address) {
+        if (auto v4 = unmapped_ipv4(*address)) return v4;
+    }
+    return address;
 }
 
 } // namespace
 
 std::string normalised_address(std::string_view text) {
-    const std::string_view bare = without_brackets_and_zone(trim(text));
-    const auto ip = SocketAddress::parse(bare);
-    if (!ip) return to_lower_ascii(bare);
-    if (is_v4_mapped(*ip)) {
-        const auto bytes = ip->bytes();
-        return std::to_string(bytes[12]) + "." + std::to_string(bytes[13]) + "." + std::to_string(bytes[14]) +
-               "." + std::to_string(bytes[15]);
-    }
-    return to_lower_ascii(ip->address_text());
+    const std::string_view bare = bare_address(text);
+    if (const auto address = parse_unmapped(bare)) return format_ip(*address);
+    return to_lower_ascii(bare);
 }
 
 bool is_loopback_host(std::string_view text) {
     if (text == "localhost") return true;
-    const auto ip = as_ip(text);
-    if (!ip) return false;
-    const auto bytes = ip->bytes();
-    if (ip->family() == IpFamily::v4) return bytes[0] == 127;
-    return std::all_of(bytes.begin(), bytes.end() - 1, [](std::uint8_t b) { return b == 0; }) &&
-           bytes[15] == 1;
+    const auto address = parse_unmapped(bare_address(text));
+    if (!address) return false;
+    if (!address->is_v6) return address->bytes[0] == 127;
+    for (std::size_t k = 0; k < 15; ++k)
+        if (address->bytes[k] != 0) return false;
+    return address->bytes[15] == 1;
 }
 
 bool is_unspecified_address(std::string_view text) {
     const std::string normal = normalised_address(text);
     return normal == "0.0.0.0" || normal == "::";
+}
+
+bool is_local_host(std::string_view text, const std::set<std::string>& own_names,
+                   const std::set<std::string>& own_addresses) {
+    if (text.empty()) return false;
+    if (is_loopback_host(text)) return true;
+    if (is_unspecified_address(text)) return false;
+    return own_names.contains(to_lower_ascii(text)) || own_addresses.contains(normalised_address(text));
+}
+
+bool same_address(std::string_view a, std::string_view b) {
+    return !a.empty() && !b.empty() && normalised_address(a) == normalised_address(b);
 }
 
 } // namespace wirelux

@@ -8,8 +8,12 @@
 #include "facts/interface_assessment.h"
 #include "facts/os_identity.h"
 #include "facts/physical_path.h"
+#include "facts/processes.h"
+#include "facts/proxy_settings.h"
+#include "facts/socket_snapshots.h"
 #include "platform/icmp.h"
 #include "platform/routes.h"
+#include "platform/sockets.h"
 #include "probe/route_source.h"
 #include "timing.h"
 #include "util/text.h"
@@ -60,9 +64,14 @@ FactSnapshot collect_facts() {
     check_internet_reachability(s, echo);
     timing_mark("egress+reachability");
 
+    s.own_addresses = own_addresses(s.adapters);
     s.own_names = own_names(s);
+    collect_system_proxy_settings(s);
+    record_processes(s, platform::read_process_list());
     timing_mark("proxy-registry");
 
+    collect_socket_snapshots(s, live_socket_readers());
+    find_wininet_endpoint_owners(s);
     timing_mark("tcp-snapshots");
 
     timing_mark("listener-discovery");
