@@ -2,6 +2,7 @@
 
 #include "console_summary.h"
 #include "facts/collect.h"
+#include "graph/build_graph.h"
 #include "graph/run_context.h"
 #include "parallel/parallel_map.h"
 #include "platform/clock.h"
@@ -64,6 +65,9 @@ int run_wirelux() {
     timing_mark("collect");
     prewarm_caches(context);
 
+    // Kept for the report; the renderer will read it beside the snapshot.
+    [[maybe_unused]] const GraphDocument graph =
+        build_graph(context, [](const std::string& target) { return platform::icmp_echo(target); });
     timing_mark("graph-build");
 
     progress_tick("rendering report");

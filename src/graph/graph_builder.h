@@ -5,6 +5,7 @@
 
 #include "facts/snapshot.h"
 #include "graph/graph_model.h"
+#include "graph/layer_state.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -81,6 +82,11 @@ public:
     void note_runtime_proxy_process(std::uint32_t pid) { runtime_proxy_pids_.push_back(pid); }
     void note_runtime_proxy_seen() { runtime_proxy_seen_ = true; }
     const std::set<std::uint32_t>& configured_owner_pids() const { return configured_owner_pids_; }
+
+    CarrierLayerState& carrier_state() { return carrier_state_; }
+    const CarrierLayerState& carrier_state() const { return carrier_state_; }
+    ProcessLayerState& process_state() { return process_state_; }
+    const ProcessLayerState& process_state() const { return process_state_; }
     // A TUN-captured or runtime-observed proxy process exists; the traffic then does not simply
     // follow the explicit proxy setting.
     bool runtime_proxy_observed() const;
@@ -106,6 +112,8 @@ private:
     std::set<std::uint32_t> configured_owner_pids_;
     std::vector<std::uint32_t> runtime_proxy_pids_;
     bool runtime_proxy_seen_ = false;
+    CarrierLayerState carrier_state_;
+    ProcessLayerState process_state_;
 };
 
 } // namespace wirelux

@@ -3,12 +3,28 @@
 #include "graph/graph_model.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace wirelux {
 
 double round_hundredths(double value) {
     if (!std::isfinite(value)) return value;
     return std::round(value * 100.0) / 100.0;
+}
+
+std::string two_decimals_text(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.2f", round_hundredths(value));
+    return buffer;
+}
+
+std::string join_texts(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string text;
+    for (const std::string& part : parts) {
+        if (!text.empty()) text += separator;
+        text += part;
+    }
+    return text;
 }
 
 std::string confidence_word(double confidence, std::string_view suffix) {

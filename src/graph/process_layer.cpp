@@ -1,0 +1,213 @@
+#include "graph/process_layer.h"
+
+#include "graph/graph_words.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace wirelux {
+namespace {
+
+std::string_view without_mapped_prefix(std::string_view address) {
+    constexpr std::string_view mapped = "::ffff:";
+    if (address.size() > mapped.size() && address.substr(0, mapped.size()) == mapped &&
+        address.find('.') != std::string_view::npos)
+        return address.substr(mapped.size());
+    return address;
+}
+
+bool is_local_peer(const FactSnapshot& snapshot, const std::string& remote) {
+    const std::string_view address = without_mapped_prefix(remote);
+    if (address.empty() || address == "0.0.0.0" || address == "::" || address == "::1") return true;
+    if (address.starts_with("127.")) return true;
+    return snapshot.own_addresses.contains(std::string(address));
+}
+
+const AdapterInfo* adapter_owning(const FactSnapshot& snapshot, const std::string& local) {
+    const std::string_view address = without_mapped_prefix(local);
+    for (const AdapterInfo& adapter : snapshot.adapters) {
+        const auto owns = [&](const IfAddress& own) { return own.address == address; };
+        if (std::any_of(adapter.ipv4.begin(), adapter.ipv4.end(), owns) ||
+            std::any_of(adapter.ipv6.begin(), adapter.ipv6.end(), owns))
+            return &adapter;
+    }
+    return nullptr;
+}
+
+bool is_ipv6_text(std::string_view address) {
+    return address.find(':') != std::string_view::npos;
+}
+
+std::string process_name(const FactSnapshot& snapshot, std::uint32_t pid) {
+    const auto found = snapshot.processes.find(pid);
+    if (found == snapshot.processes.end() || found->second.name.empty()) return "PID " + std::to_string(pid);
+    return found->second.name;
+}
+
+const CoreInfo* core_of(const FactSnapshot& snapshot, std::uint32_t pid) {
+    for (const CoreInfo& core : snapshot.core_infos)
+        if (core.pid == pid) return &core;
+    return nullptr;
+}
+
+const ProcessSockets& sockets_of(GraphBuilder& builder, std::uint32_t pid) {
+    auto& cache = builder.process_state().sockets;
+    auto found = cache.find(pid);
+    if (found == cache.end())
+        found = cache.emplace(pid, gather_process_sockets(builder.snapshot(), pid)).first;
+    return found->second;
+}
+
+// The first cap sockets as rows, then one "more" row for the rest.
+template <class Row, class Endpoint>
+std::vector<NodeItem> capped_rows(const std::vector<Row>& sockets, std::size_t cap, const Endpoint& endpoint,
+                                  const std::string& prefix, const std::string& row_k,
+                                  const std::string& more_word, const std::string& more_meta) {
+    std::vector<NodeItem> rows;
+    for (std::size_t i = 0; i < sockets.size() && i < cap; ++i)
+        rows.push_back(
+            make_row(prefix + "-" + std::to_string(i + 1), row_k, endpoint(sockets[i]), "", "", kRoleProp));
+    if (sockets.size() > cap)
+        rows.push_back(make_row(prefix + "-more", "more",
+                                std::to_string(sockets.size() - cap) + " additional " + more_word, "",
+                                more_meta, kRoleProp));
+    return rows;
+}
+
+template <class Row, class Endpoint>
+std::string summary_value(const std::vector<Row>& sockets, const Endpoint& endpoint) {
+    return std::to_string(sockets.size()) + " · " + endpoint(sockets.front());
+}
+
+std::string tcp_endpoint(const TcpRow& row) {
+    return endpoint_text(row.local_address, row.local_port);
+}
+std::string udp_endpoint(const UdpRow& row) {
+    return endpoint_text(row.local_address, row.local_port);
+}
+
+std::vector<NodeItem> group_rows(const std::vector<RemoteSocketGroup>& groups) {
+    std::vector<NodeItem> rows;
+    for (const RemoteSocketGroup& group : groups) {
+        std::string id = "remote-route-" + id_token(group.family + "-" + group.route);
+        // Distinct names can share a token ("Wi-Fi 2", "Wi-Fi_2"); every group keeps a row.
+        const auto taken = [&](const std::string& candidate) {
+            return std::any_of(rows.begin(), rows.end(),
+                               [&](const NodeItem& row) { return row.id == candidate; });
+        };
+        for (int n = 2; taken(id); ++n)
+            id = "remote-route-" + id_token(group.family + "-" + group.route) + "-" + std::to_string(n);
+        rows.push_back(make_row(std::move(id), group.family + " · " + group.route,
+                                std::to_string(group.sockets) + " socket(s)", "", group.pairing, kRoleProp));
+    }
+    return rows;
+}
+
+} // namespace
+
+std::string endpoint_text(const std::string& address, std::uint16_t port) {
+    if (is_ipv6_text(address)) return "[" + address + "]:" + std::to_string(port);
+    return address + ":" + std::to_string(port);
+}
+
+ProcessSockets gather_process_sockets(const FactSnapshot& snapshot, std::uint32_t pid) {
+    ProcessSockets sockets;
+    for (const TcpRow& row : snapshot.tcp_listeners)
+        if (row.pid == pid) sockets.listeners.push_back(row);
+    for (const UdpRow& row : snapshot.udp_rows)
+        if (row.pid == pid) sockets.udp.push_back(row);
+    for (const TcpRow& row : snapshot.tcp_rows)
+        if (row.pid == pid && row.state == kTcpStateEstablished) sockets.established.push_back(row);
+    return sockets;
+}
+
+std::vector<RemoteSocketGroup> group_remote_sockets(const FactSnapshot& snapshot,
+                                                    const std::vector<TcpRow>& established) {
+    std::vector<RemoteSocketGroup> groups;
+    for (const TcpRow& row : established) {
+        if (is_local_peer(snapshot, row.remote_address)) continue;
+        const bool v6 = is_ipv6_text(without_mapped_prefix(row.remote_address));
+        std::string route = "Unknown";
+        std::string pairing;
+        if (const AdapterInfo* adapter = adapter_owning(snapshot, row.local_address)) {
+            route = adapter->friendly_name;
+            pairing = "live established socket + local source/interface";
+        } else if (const auto& egress = v6 ? snapshot.egress_name_v6 : snapshot.egress_name_v4) {
+            route = *egress;
+            pairing = "live established socket + Find-NetRoute";
+        }
+        const std::string family = v6 ? "IPv6" : "IPv4";
+        auto group = std::find_if(groups.begin(), groups.end(), [&](const RemoteSocketGroup& g) {
+            return g.family == family && g.route == route;
+        });
+        if (group == groups.end()) {
+            groups.push_back(RemoteSocketGroup{family, route, pairing, 0});
+            group = groups.end() - 1;
+        } else if (!pairing.empty() && group->pairing.find(pairing) == std::string::npos) {
+            group->pairing = group->pairing.empty() ? pairing : group->pairing + " · " + pairing;
+        }
+        ++group->sockets;
+    }
+    return groups;
+}
+
+std::string draw_process_node(GraphBuilder& builder, std::uint32_t pid, std::int64_t layer) {
+    layer = std::max<std::int64_t>(layer, 0);
+    ProcessLayerState& state = builder.process_state();
+    const std::string key = std::to_string(layer) + "|" + std::to_string(pid);
+    if (const auto drawn = state.nodes.find(key); drawn != state.nodes.end()) return drawn->second;
+    if (!builder.node_budget_left()) return {};
+
+    const FactSnapshot& snapshot = builder.snapshot();
+    const std::string name = process_name(snapshot, pid);
+    const std::string layer_text = std::to_string(layer);
+    const ProcessSockets& sockets = sockets_of(builder, pid);
+    const CoreInfo* core = core_of(snapshot, pid);
+    const bool is_core = core != nullptr || snapshot.core_pids.contains(pid);
+    const std::string owner = name + " · PID " + std::to_string(pid);
+
+    std::vector<NodeItem> rows;
+    rows.push_back(make_row("pid", "PID", std::to_string(pid), "", "entity layer " + layer_text, kRoleProp));
+    if (!sockets.listeners.empty()) {
+        NodeItem row = make_row("listeners", "listeners", summary_value(sockets.listeners, tcp_endpoint), "",
+                                "click to inspect; endpoints merged by process", kRoleProp);
+        row.detail = make_detail("TCP listeners", owner, "socket", "",
+                                 capped_rows(sockets.listeners, kListenerRowCap, tcp_endpoint, "listen",
+                                             "listen", "listeners",
+                                             "visual detail capped; full inventory remains in report table"));
+        rows.push_back(std::move(row));
+    }
+    if (!sockets.udp.empty()) {
+        NodeItem row = make_row("udp", "UDP binds", summary_value(sockets.udp, udp_endpoint), "",
+                                "click to inspect", kRoleProp);
+        row.detail = make_detail("UDP bindings", owner, "socket", "",
+                                 capped_rows(sockets.udp, kUdpRowCap, udp_endpoint, "udp", "UDP", "bindings",
+                                             "visual detail capped"));
+        rows.push_back(std::move(row));
+    }
+    const std::vector<RemoteSocketGroup> groups = group_remote_sockets(snapshot, sockets.established);
+    if (!groups.empty()) {
+        NodeItem row = make_row("remote-sockets", "remote sockets", std::to_string(groups.size()), "",
+                                "process-wide established sockets; click to inspect route groups", kRoleProp);
+        row.detail = make_detail("Remote socket groups", "passive process-wide evidence", "socket", "",
+                                 group_rows(groups));
+        rows.push_back(std::move(row));
+    }
+    if (core != nullptr && core->answered && !core->live_controller.empty())
+        rows.push_back(make_row("api", "API", core->live_controller, kStatusOk, "", kRoleProp));
+    if (core != nullptr && !core->find_process_mode.empty())
+        rows.push_back(make_row("findproc", "find-process", core->find_process_mode, "", "", kRoleProp));
+
+    const std::string sub =
+        (is_core ? "proxy core · entity layer " : "local connector/process · entity layer ") + layer_text;
+    const std::string id = builder.add_node("proc-" + std::to_string(pid) + "-l" + layer_text, name, sub,
+                                            kNodeCore, kStatusOk, false, std::move(rows));
+    state.drawn_pids.insert(pid);
+    builder.set_process_id(id, pid);
+    builder.set_layer(id, layer);
+    state.nodes.emplace(key, id);
+    state.node_order.push_back(id);
+    return id;
+}
+
+} // namespace wirelux

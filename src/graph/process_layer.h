@@ -1,0 +1,43 @@
+#pragma once
+// Local processes that carry traffic, one node per process and layer. Listeners, UDP bindings and
+// process-wide established sockets become drill-down rows, capped so the node stays readable; the
+// full inventory stays in the report's tables.
+
+#include "graph/graph_builder.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace wirelux {
+
+inline constexpr std::size_t kListenerRowCap = 24;
+inline constexpr std::size_t kUdpRowCap = 16;
+
+// "{address}:{port}", an IPv6 address in brackets.
+std::string endpoint_text(const std::string& address, std::uint16_t port);
+
+// The process's listeners, UDP bindings and established sockets in snapshot order.
+ProcessSockets gather_process_sockets(const FactSnapshot& snapshot, std::uint32_t pid);
+
+// Established sockets to non-local peers that leave on one route.
+struct RemoteSocketGroup {
+    std::string family;  // "IPv4" or "IPv6"
+    std::string route;   // the interface name, or "Unknown"
+    std::string pairing; // how the sockets were tied to the interface
+    std::size_t sockets = 0;
+};
+
+// Groups by family and route in first-seen order. A socket is tied to the adapter that owns its local
+// address, else to the OS-selected egress of its family, else to "Unknown". Loopback, unspecified
+// and own-address peers are local relations, not routes, and are left out.
+std::vector<RemoteSocketGroup> group_remote_sockets(const FactSnapshot& snapshot,
+                                                    const std::vector<TcpRow>& established);
+
+// Draws "proc-{pid}-l{layer}" (a negative layer counts as 0), or returns the node already drawn for
+// the pid at that layer. Empty when the node would be new but the node budget is spent. Callers
+// hand the returned node to the flow-context pass in either case.
+std::string draw_process_node(GraphBuilder& builder, std::uint32_t pid, std::int64_t layer);
+
+} // namespace wirelux
