@@ -15,10 +15,12 @@ TEST(NormalisedAddress, CanonicalLowerCaseWithoutBracketsOrZone) {
 }
 
 TEST(LoopbackHost, NamesTheLoopbackAddressesAndLocalhost) {
-    for (const char* text : {"localhost", "127.0.0.1", "127.255.0.9", "::1", "[::1]", "::1%1", "0:0::1"})
+    // The mapped IPv4 loopback is how Linux shows IPv4 clients of a dual-stack socket, so it counts too.
+    for (const char* text : {"localhost", "127.0.0.1", "127.255.0.9", "::1", "[::1]", "::1%1", "0:0::1",
+                             "::ffff:127.0.0.1"})
         EXPECT_TRUE(is_loopback_host(text)) << text;
     for (const char* text : {"LOCALHOST", "localhost.", "128.0.0.1", "0.0.0.0", "::", "::2", "1::1",
-                             "::ffff:127.0.0.1", " 127.0.0.1", "127.0.0.1:80", ""})
+                             "::ffff:128.0.0.1", " 127.0.0.1", "127.0.0.1:80", ""})
         EXPECT_FALSE(is_loopback_host(text)) << text;
 }
 
