@@ -1,0 +1,1 @@
+/* Node-graph viewer: draws window.ND into the graph view. */
