@@ -2,6 +2,7 @@
 
 #include "console_summary.h"
 #include "facts/collect.h"
+#include "graph/graph_builder.h"
 #include "graph/run_context.h"
 #include "parallel/parallel_map.h"
 #include "platform/clock.h"
@@ -64,10 +65,13 @@ int run_wirelux() {
     timing_mark("collect");
     prewarm_caches(context);
 
+    // The layers that fill the graph are not wired in yet; the document still carries the
+    // interception block and its display level.
+    const GraphDocument graph = GraphBuilder(snapshot, graph_limits(context)).document();
     timing_mark("graph-build");
 
     progress_tick("rendering report");
-    const std::string html = render_report(snapshot);
+    const std::string html = render_report(snapshot, graph, context.ping_cache);
     timing_mark("render-doc");
 
     progress_erase();
