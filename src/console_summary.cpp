@@ -1,5 +1,6 @@
 #include "console_summary.h"
 
+#include "facts/egress_entries.h"
 #include "facts/if_type_word.h"
 #include "platform/console.h"
 #include "platform/process_query.h"
@@ -144,14 +145,6 @@ void default_routes(Summary& out, const FactSnapshot& snapshot) {
     }
 }
 
-struct EgressEntry {
-    std::string marker;
-    std::uint64_t effective_metric = 0; // wide enough that a maximal route metric cannot wrap
-    std::string name;
-    std::string next_hop;
-    std::uint32_t if_index = 0;
-};
-
 void egress_line(Summary& out, const char* family_word, const std::optional<BestRoute>& best,
                  const std::optional<std::string>& name, const std::optional<std::string>& gateway) {
     const std::string head = std::string("  ") + family_word + " egress -> ";
@@ -165,23 +158,7 @@ void egress_line(Summary& out, const char* family_word, const std::optional<Best
 
 void default_egress(Summary& out, const FactSnapshot& snapshot) {
     out.banner("6b. Default egress (effective metric, lower wins)");
-    std::vector<EgressEntry> entries;
-    for (const RouteRow& route : snapshot.routes) {
-        if (!is_default_route(route, kFamilyIpv4)) continue;
-        const AdapterInfo* adapter = find_adapter(snapshot, route.if_index);
-        EgressEntry entry;
-        entry.marker = route.if_index == snapshot.egress_if_index_v4 ? ">>" : "";
-        entry.effective_metric = std::uint64_t{adapter ? adapter->ipv4_metric : 0U} + route.metric;
-        entry.name = adapter ? adapter->friendly_name : std::string();
-        entry.next_hop = value_or_empty(route.next_hop);
-        entry.if_index = route.if_index;
-        entries.push_back(std::move(entry));
-    }
-    std::stable_sort(entries.begin(), entries.end(), [](const EgressEntry& a, const EgressEntry& b) {
-        if (a.effective_metric != b.effective_metric) return a.effective_metric < b.effective_metric;
-        return a.if_index < b.if_index;
-    });
-    for (const EgressEntry& e : entries) {
+    for (const EgressEntry& e : default_egress_entries(snapshot)) {
         out.line("    " + pad_right(e.marker, 3) + " " + pad_right(std::to_string(e.effective_metric), 6) +
                  " " + pad_right(e.name, 34) + " " + pad_right(e.next_hop, 16) + " ifIndex " +
                  std::to_string(e.if_index));

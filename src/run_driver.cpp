@@ -65,13 +65,12 @@ int run_wirelux() {
     timing_mark("collect");
     prewarm_caches(context);
 
-    // Kept for the report; the renderer will read it beside the snapshot.
-    [[maybe_unused]] const GraphDocument graph =
+    const GraphDocument graph =
         build_graph(context, [](const std::string& target) { return platform::icmp_echo(target); });
     timing_mark("graph-build");
 
     progress_tick("rendering report");
-    const std::string html = render_report(snapshot);
+    const std::string html = render_report(snapshot, graph, context.ping_cache);
     timing_mark("render-doc");
 
     progress_erase();

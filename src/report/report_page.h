@@ -1,12 +1,26 @@
 #pragma once
+// The self-contained HTML report: header with identity and status chips, the hash-linked default
+// egress chain with the evidence sections, the node-graph view over the embedded graph document,
+// and the footer. The page loads nothing; its style sheets and scripts are compiled in.
 
 #include "facts/snapshot.h"
+#include "graph/graph_model.h"
+#include "report/egress_chain.h"
 
 #include <string>
+#include <string_view>
 
 namespace wirelux {
 
-// The self-contained HTML page of the report.
-std::string render_report(const FactSnapshot& snapshot);
+// The whole page as UTF-8 text, ending with a line break. Every value from the snapshot or the graph
+// document is escaped once; the document is embedded in its script-safe JSON form.
+std::string render_report(const FactSnapshot& snapshot, const GraphDocument& graph, const PingCache& pings);
+
+// The header's status chips, in their fixed order.
+std::string render_chips(const FactSnapshot& snapshot, const GraphDocument& graph);
+
+// The style sheet and the script as the page carries them (all style assets, all script assets).
+std::string report_style_sheet();
+std::string report_script();
 
 } // namespace wirelux

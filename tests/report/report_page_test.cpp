@@ -1,0 +1,406 @@
+#include "report/report_page.h"
+
+#include "graph/graph_json.h"
+#include "report/assets.h"
+#include "report/report_tables.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wirelux {
+namespace {
+
+constexpr std::string_view kHostile = "A&B\"'<!--</script><img src=x onerror=alert(1)>";
+constexpr std::string_view kHostileOnce =
+    "A&amp;B&quot;&#39;&lt;!--&lt;/script&gt;&lt;img src=x onerror=alert(1)&gt;";
+
+std::string without_final_breaks(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+// Walks the page front to back, so that each piece is checked in its place.
+class Cursor {
+public:
+    explicit Cursor(const std::string& page) : page_(page) {}
+    void expect(std::string_view piece) {
+        ASSERT_EQ(page_.substr(pos_, piece.size()), piece) << "at offset " << pos_;
+        pos_ += piece.size();
+    }
+    // Everything up to (not including) the marker; the cursor moves past the marker.
+    std::string until(std::string_view marker) {
+        const std::size_t at = page_.find(marker, pos_);
+        if (at == std::string::npos) return "<marker not found>";
+        std::string piece = page_.substr(pos_, at - pos_);
+        pos_ = at + marker.size();
+        return piece;
+    }
+    bool at_end() const { return pos_ == page_.size(); }
+
+private:
+    const std::string& page_;
+    std::size_t pos_ = 0;
+};
+
+FactSnapshot office_pc() {
+    FactSnapshot s;
+    s.computer_name = "PC1";
+    s.os_name = "Windows 11 Pro";
+    s.collected_at = "2024-05-01 10:00:00";
+    AdapterInfo eth;
+    eth.friendly_name = "Ethernet";
+    eth.if_index = 7;
+    eth.oper_up = true;
+    AdapterInfo wifi;
+    wifi.friendly_name = "Wi-Fi";
+    wifi.if_index = 9;
+    s.adapters = {eth, wifi};
+    s.best_route_v4 = BestRoute{"192.168.1.1", "192.168.1.20", 7, kFamilyIpv4};
+    s.best_route_v6 = BestRoute{"fe80::1", "2001:db8::20", 9, kFamilyIpv6};
+    s.egress_if_index_v4 = 7;
+    s.egress_name_v4 = "Ethernet";
+    s.internet_v4_ok = true;
+    s.wininet_enable = true;
+    s.wininet_server = "127.0.0.1:7890";
+    s.wininet_active = true;
+    s.intercept_level = "POSSIBLE";
+    s.candidate_processes.resize(1);
+    s.candidate_listeners.resize(2);
+    return s;
+}
+
+TEST(ReportPage, ThePageIsTheThirtyFiveLinesInOrder) {
+    const FactSnapshot s = office_pc();
+    GraphDocument doc;
+    doc.nodes.push_back(GraphNode{"app", "Applications", "", "source", "", false, {}, {}, {}, {}, {}});
+    const std::string page = render_report(s, doc, {});
+
+    Cursor c(page);
+    c.expect("<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
+             "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">\n"
+             "<title>WireLux Report - PC1</title>\n<style>\n");
+    const std::string style = c.until("\n</style>\n");
+    EXPECT_EQ(style, report_style_sheet());
+    c.expect(
+        "</head>\n<body>\n<header>\n<h1>WireLux Report <small>default egress + evidence graph</small></h1>\n"
+        "<div class=\"sub\">PC1 &middot; Windows 11 Pro &middot; generated 2024-05-01 10:00:00</div>\n"
+        "<div class=\"chips\">");
+    EXPECT_EQ(c.until("</div>\n"), render_chips(s, doc));
+    const std::string links = c.until("\n");
+    EXPECT_TRUE(links.starts_with("<div class=\"extlinks\">")) << links;
+    EXPECT_TRUE(links.ends_with("</div>")) << links;
+    c.expect("</header>\n<main>\n<div class=\"tabs\">\n"
+             "<button class=\"tab on\" data-view=\"chain\">Detail chain</button>\n"
+             "<button class=\"tab\" data-view=\"graph\">Node graph</button>\n"
+             "<button class=\"tab revealbtn\" id=\"revealbtn\" title=\"Toggle blur on all detail info "
+             "(or select/highlight text to peek)\">Show info</button>\n"
+             "</div>\n<section id=\"view-chain\" class=\"view\">\n"
+             "<h2>Default egress chain</h2><div class=\"chain\">");
+    const std::string chain_and_sections = c.until("\n</section>\n");
+    EXPECT_TRUE(
+        chain_and_sections.ends_with("</div></div>\n" + without_final_breaks(render_evidence_sections(s))));
+    c.expect("<script>window.ND = " + graph_json_for_script(doc) + ";</script>\n");
+    c.expect(without_final_breaks(embedded_asset("graph_view.html")) + "\n");
+    c.expect(
+        "</main>\n"
+        "<footer>Hash-linked blocks: each block stores the SHA256 of its own content plus the previous block "
+        "hash; any change to the chain breaks every following hash. Node graph V5.2 entity-compact keeps "
+        "explicit proxy/TUN paths in the traffic topology, merges same-layer entities, and places "
+        "endpoint/socket evidence behind expandable details; unexplained interception evidence remains a "
+        "non-hop sidecar; zero-dependency vanilla SVG. Generated by wirelux.ps1.</footer>\n"
+        "<script>\n");
+    EXPECT_EQ(c.until("\n</script>\n"), report_script());
+    c.expect("</body>\n</html>\n");
+    EXPECT_TRUE(c.at_end());
+}
+
+TEST(ReportPage, StyleAndScriptCarryEveryAssetInOrder) {
+    const std::string style = report_style_sheet();
+    const std::string css = without_final_breaks(embedded_asset("report.css"));
+    const std::string viewer_css = without_final_breaks(embedded_asset("viewer.css"));
+    ASSERT_FALSE(css.empty());
+    EXPECT_EQ(style.find(css), 0u);
+    EXPECT_NE(style.find(viewer_css, css.size()), std::string::npos);
+
+    const std::string script = report_script();
+    const std::size_t viewer = script.find(without_final_breaks(embedded_asset("viewer.js")));
+    const std::size_t show_info = script.find(without_final_breaks(embedded_asset("show_info.js")));
+    EXPECT_EQ(viewer, 0u);
+    ASSERT_NE(show_info, std::string::npos);
+    EXPECT_GT(show_info, viewer);
+}
+
+TEST(ReportPage, ExternalLinksOpenInANewTabWithoutReferrer) {
+    const std::string page = render_report(FactSnapshot{}, GraphDocument{}, {});
+    const std::size_t strip = page.find("<div class=\"extlinks\">");
+    ASSERT_NE(strip, std::string::npos);
+    const std::string links = page.substr(strip, page.find('\n', strip) - strip);
+    std::size_t anchors = 0;
+    for (std::size_t at = links.find("<a "); at != std::string::npos; at = links.find("<a ", at + 1)) {
+        ++anchors;
+        const std::string tag = links.substr(at, links.find('>', at) - at);
+        EXPECT_NE(tag.find(" href=\"https://"), std::string::npos) << tag;
+        EXPECT_NE(tag.find(" target=\"_blank\""), std::string::npos) << tag;
+        EXPECT_NE(tag.find(" rel=\"noopener noreferrer\""), std::string::npos) << tag;
+    }
+    EXPECT_GE(anchors, 3u);
+}
+
+TEST(ReportChips, NineChipsInOrder) {
+    EXPECT_EQ(render_chips(office_pc(), GraphDocument{}),
+              "<span class=\"chip\">Host <b>PC1</b></span>"
+              "<span class=\"chip\">Egress IPv4 <b>Ethernet</b></span>"
+              "<span class=\"chip\">Egress IPv6 <b>Wi-Fi</b></span>"
+              "<span class=\"chip\">IPv4 Internet <b class=\"ok\">OK</b></span>"
+              "<span class=\"chip\">WinINET proxy <b>on (127.0.0.1:7890)</b></span>"
+              "<span class=\"chip\">Graph <b>V5.2 entity-compact</b></span>"
+              "<span class=\"chip\">TCP evidence <b>3 snapshots</b></span>"
+              "<span class=\"chip\">Interception <b class=\"warn\">POSSIBLE</b></span>"
+              "<span class=\"chip\">Proxy candidates <b>1 proc / 2 endpoints</b></span>");
+}
+
+TEST(ReportChips, AbsentFactsGiveEmptyOrNegativeValues) {
+    FactSnapshot s = office_pc();
+    s.egress_name_v4.reset();
+    s.best_route_v6->if_index = 55; // no adapter with that index
+    s.internet_v4_ok = false;
+    s.wininet_server.clear(); // enabled without a server is not active
+    s.wininet_active = false;
+    const std::string chips = render_chips(s, GraphDocument{});
+    EXPECT_NE(chips.find("Egress IPv4 <b></b>"), std::string::npos);
+    EXPECT_NE(chips.find("Egress IPv6 <b></b>"), std::string::npos);
+    EXPECT_NE(chips.find("IPv4 Internet <b class=\"fail\">FAIL</b>"), std::string::npos);
+    EXPECT_NE(chips.find("WinINET proxy <b>off</b>"), std::string::npos);
+    s.best_route_v6.reset();
+    EXPECT_NE(render_chips(s, GraphDocument{}).find("Egress IPv6 <b></b>"), std::string::npos);
+}
+
+TEST(ReportChips, InterceptionClassFollowsTheLevelTheGraphSettled) {
+    FactSnapshot s = office_pc();
+    GraphDocument doc;
+    const auto chip = [&] {
+        const std::string chips = render_chips(s, doc);
+        const std::size_t at = chips.find("Interception <b");
+        return chips.substr(at, chips.find("</b>", at) + 4 - at);
+    };
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"LIKELY", "Interception <b class=\"fail\">LIKELY</b>"},
+        {"POSSIBLE", "Interception <b class=\"warn\">POSSIBLE</b>"},
+        {"NONE", "Interception <b class=\"ok\">NONE</b>"},
+        {"VISIBLE-TUNNEL", "Interception <b class=\"ok\">VISIBLE-TUNNEL</b>"}};
+    for (const auto& [level, expected] : cases) {
+        s.intercept_level = level;
+        EXPECT_EQ(chip(), expected);
+    }
+    // An explicit proxy that explains the evidence replaces the collector's level.
+    s.intercept_level = "LIKELY";
+    doc.display_mode = "EXPLICIT-PROXY";
+    EXPECT_EQ(chip(), "Interception <b class=\"ok\">EXPLICIT-PROXY</b>");
+}
+
+// A page in which every text the renderer shows is hostile.
+FactSnapshot hostile_snapshot() {
+    const std::string h(kHostile);
+    FactSnapshot s;
+    s.computer_name = s.os_name = s.collected_at = h;
+    AdapterInfo a;
+    a.friendly_name = a.description = a.mac = h;
+    a.ipv4 = {{h, 24}};
+    a.ipv6 = {{h, 64}};
+    a.gateways = a.dns_servers = {h};
+    a.if_index = 5;
+    a.oper_up = true;
+    s.adapters = {a};
+    s.routes = {{"0.0.0.0", h, 5, 0, kFamilyIpv4, 0}, {"::", h, 5, 0, kFamilyIpv6, 0}};
+    s.best_route_v4 = BestRoute{h, h, 5, kFamilyIpv4};
+    s.best_route_v6 = BestRoute{h, h, 5, kFamilyIpv6};
+    s.egress_if_index_v4 = 5;
+    s.egress_adapter_v4 = a;
+    s.egress_tunnel_like = true;
+    s.gateway_v4 = s.egress_name_v4 = s.egress_source_v4 = s.egress_name_v6 = s.egress_source_v6 =
+        s.egress_source_cidr_v4 = s.physical_gateway = h;
+    PhysicalCandidate nic;
+    nic.name = nic.ipv4_text = nic.gateway = h;
+    s.physical_candidates = {nic};
+    s.gateway_probes = {{h, h, "OK", 5}};
+    s.wininet_enable = s.wininet_active = true;
+    s.wininet_server = s.wininet_override = s.wininet_autoconfig_url = s.winhttp_text = h;
+    s.proxy_like_processes = {{"mihomo " + h, h, h, 41}};
+    s.processes[41] = {h, h, h, 41};
+    s.tcp_listeners = {{h, h, kTcpStateListen, 41, 7890, 0}};
+    InterfaceAssessment ia;
+    ia.name = ia.role = ia.service = ia.provider_name = ia.fake_ip_addresses = ia.fake_ip_dns = h;
+    ia.evidence = {h};
+    s.adapter_assessments = {ia};
+    ProcessAssessment pa;
+    pa.process_name = pa.tier = pa.signal_digest = h;
+    s.process_assessments = {pa};
+    ListenerAssessment la;
+    la.endpoint = la.process_name = la.tier = la.signals = h;
+    s.listener_assessments = {la};
+    s.vpn_drivers = {{h, h, h, h}};
+    s.route_source_probe = RouteSourceProbe{h, h, true, 5, 5, false};
+    s.intercept_level = h;
+    s.intercept_reasons = {h};
+    return s;
+}
+
+GraphDocument hostile_graph() {
+    const std::string h(kHostile);
+    GraphDocument doc;
+    GraphNode node{h, h, h, "tun", "OK", true, {}, {}, {}, {}, h};
+    node.items.push_back(NodeItem{h, h, h, "", h, "prop", false, ItemDetail{h, h, h, h, {}}});
+    doc.nodes = {node};
+    doc.edges = {GraphEdge{h, h, h, "main", false, false, 0.5, h}};
+    doc.interception.signals = {h};
+    doc.display_mode = h;
+    return doc;
+}
+
+// The page without the bytes of the constant assets, which are checked on their own.
+std::string page_without_assets(std::string page) {
+    for (const std::string& asset : {report_style_sheet(), report_script()}) {
+        if (asset.empty()) continue;
+        const std::size_t at = page.find(asset);
+        if (at != std::string::npos) page.erase(at, asset.size());
+    }
+    return page;
+}
+
+std::string section_body(const std::string& html, const std::string& summary) {
+    const std::string head = "<details><summary>" + summary + R"(</summary><div class="dbody">)";
+    const std::size_t at = html.find(head);
+    if (at == std::string::npos) return "<no section " + summary + ">";
+    const std::size_t begin = at + head.size();
+    return html.substr(begin, html.find("</details>", begin) - begin);
+}
+
+std::size_t occurrences(const std::string& text, std::string_view piece) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(ReportEscaping, EveryValueIsEscapedExactlyOnce) {
+    const std::string page = page_without_assets(render_report(hostile_snapshot(), hostile_graph(), {}));
+    EXPECT_EQ(page.find("<img"), std::string::npos);
+    EXPECT_EQ(page.find("<!--"), std::string::npos);
+    EXPECT_EQ(occurrences(page, "</script>"), 2u); // the two script elements themselves
+    for (const char* twice : {"&amp;amp;", "&amp;lt;", "&amp;gt;", "&amp;quot;", "&amp;#39;"})
+        EXPECT_EQ(page.find(twice), std::string::npos) << twice;
+
+    const std::string once(kHostileOnce);
+    EXPECT_NE(page.find("<title>WireLux Report - " + once + "</title>"), std::string::npos);
+    EXPECT_NE(page.find("<div class=\"sub\">" + once + " &middot; " + once + " &middot; generated " + once +
+                        "</div>"),
+              std::string::npos);
+    for (const std::string& chip :
+         {"Host <b>" + once + "</b>", "Egress IPv4 <b>" + once + "</b>", "Egress IPv6 <b>" + once + "</b>",
+          "WinINET proxy <b>on (" + once + ")</b>", "Interception <b class=\"ok\">" + once + "</b>"})
+        EXPECT_NE(page.find("<span class=\"chip\">" + chip + "</span>"), std::string::npos) << chip;
+
+    for (const char* summary :
+         {"Adapters", "IP configuration", "DNS servers", "Default routes IPv4", "Default routes IPv6",
+          "Egress selection (effective metric)", "Proxy / tunnel / VPN processes", "Proxy listening ports",
+          "Gateway reachability", "Internet reachability", "Windows proxy (WinINET)", "WinHTTP proxy",
+          "V5.2 adapter role assessment", "V5.2 proxy candidate processes (entity-level)",
+          "V5.2 all local listener inventory (audit / collapsed)", "V5.2 interception drivers / services",
+          "V5.2 active route/source consistency probe", "V5.2 raw interception evidence assessment"})
+        EXPECT_NE(section_body(page, summary).find(once), std::string::npos) << summary;
+
+    // The chain: the tunnel block's title and rows, its id selecting it.
+    EXPECT_NE(page.find("<div class=\"block selected\">"), std::string::npos);
+    EXPECT_NE(page.find("<div class=\"btitle\">" + once + " TUN</div>"), std::string::npos);
+    EXPECT_NE(page.find("<span class=\"k\">via</span><span class=\"v\">" + once + "</span>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<div class=\"btitle\">mihomo " + once + "</div>"), std::string::npos);
+}
+
+TEST(ReportEscaping, TheEmbeddedGraphCannotLeaveItsScript) {
+    const GraphDocument doc = hostile_graph();
+    const std::string page = render_report(FactSnapshot{}, doc, {});
+    const std::string open = "<script>window.ND = ";
+    const std::size_t begin = page.find(open);
+    ASSERT_NE(begin, std::string::npos);
+    const std::size_t end = page.find(";</script>\n", begin);
+    ASSERT_NE(end, std::string::npos);
+    const std::string json = page.substr(begin + open.size(), end - begin - open.size());
+    EXPECT_EQ(json.find('<'), std::string::npos);
+    EXPECT_EQ(json.find('>'), std::string::npos);
+    EXPECT_EQ(json.find('&'), std::string::npos);
+    // Still the same document for the viewer.
+    const nlohmann::json parsed = nlohmann::json::parse(json);
+    EXPECT_EQ(parsed.at("nodes").at(0).at("label").get<std::string>(), kHostile);
+    EXPECT_EQ(parsed.at("edges").at(0).at("evidence").get<std::string>(), kHostile);
+}
+
+// Tag names in the order they open and close must nest; the contents of style and script elements
+// are text. Returns an empty text when the markup is balanced, else what went wrong.
+std::string unbalanced(const std::string& html) {
+    static const std::set<std::string> kVoid{"meta", "br", "img", "input", "link", "hr"};
+    std::vector<std::string> open;
+    std::size_t at = 0;
+    while ((at = html.find('<', at)) != std::string::npos) {
+        const std::size_t close = html.find('>', at);
+        if (close == std::string::npos) return "unterminated tag at " + std::to_string(at);
+        const std::string tag = html.substr(at + 1, close - at - 1);
+        at = close + 1;
+        if (tag.empty() || tag[0] == '!') continue;
+        const bool closing = tag[0] == '/';
+        const bool self_closing = tag.back() == '/';
+        const std::size_t name_begin = closing ? 1 : 0;
+        const std::string name = tag.substr(name_begin, tag.find_first_of(" /", name_begin) - name_begin);
+        if (self_closing || kVoid.count(name) != 0) continue;
+        if (closing) {
+            if (open.empty() || open.back() != name)
+                return "</" + name + "> closes " +
+                       (open.empty() ? std::string("nothing") : "<" + open.back() + ">");
+            open.pop_back();
+            continue;
+        }
+        open.push_back(name);
+        if (name == "script" || name == "style") {
+            at = html.find("</" + name, at);
+            if (at == std::string::npos) return "unclosed <" + name + ">";
+        }
+    }
+    return open.empty() ? std::string() : "unclosed <" + open.back() + ">";
+}
+
+TEST(ReportMarkup, EveryElementIsClosedAndEverySectionStartsCollapsed) {
+    for (const FactSnapshot& s : {FactSnapshot{}, office_pc(), hostile_snapshot()}) {
+        const std::string page = render_report(s, hostile_graph(), {});
+        EXPECT_EQ(unbalanced(page), "");
+        EXPECT_EQ(occurrences(page, "<details>"), 18u);
+        EXPECT_EQ(occurrences(page, "<details>"), occurrences(page, "</details>"));
+        EXPECT_EQ(occurrences(page, "<section"), occurrences(page, "</section>"));
+        EXPECT_EQ(occurrences(page, "<table>"), occurrences(page, "</table>"));
+        EXPECT_EQ(page.find("<details open"), std::string::npos);
+    }
+    // The checker itself notices what it is meant to notice.
+    EXPECT_NE(unbalanced("<div><details></div>"), "");
+    EXPECT_NE(unbalanced("<section><table></table>"), "");
+    EXPECT_EQ(unbalanced("<style>a>b{}</style><svg><path d=\"M1\"/></svg>"), "");
+}
+
+TEST(ReportPage, ChainHeightsFollowTheShownBlocks) {
+    FactSnapshot s = office_pc();
+    s.wininet_active = false;
+    const std::string page = render_report(s, GraphDocument{}, {});
+    EXPECT_EQ(occurrences(page, "<span class=\"height\">#"), 4u);
+    EXPECT_NE(page.find("<span class=\"height\">#3</span>"), std::string::npos);
+    EXPECT_EQ(page.find("<span class=\"height\">#4</span>"), std::string::npos);
+    EXPECT_EQ(occurrences(page, "<svg class=\"conn\""), 3u);
+    EXPECT_EQ(occurrences(page, "00000000000000&hellip;"), 1u);
+}
+
+} // namespace
+} // namespace wirelux
