@@ -9,11 +9,16 @@
 #include "facts/os_identity.h"
 #include "facts/physical_path.h"
 #include "facts/processes.h"
+#include "facts/proxy_endpoints.h"
+#include "facts/proxy_scoring.h"
 #include "facts/proxy_settings.h"
 #include "facts/socket_snapshots.h"
 #include "platform/icmp.h"
+#include "platform/process_env.h"
+#include "platform/process_query.h"
 #include "platform/routes.h"
 #include "platform/sockets.h"
+#include "probe/proxy_protocol.h"
 #include "probe/route_source.h"
 #include "timing.h"
 #include "util/text.h"
@@ -32,6 +37,25 @@ std::future<std::optional<RouteSourceProbe>> start_route_source_probe() {
     } catch (const std::system_error&) {
         return std::async(std::launch::deferred, probe_route_source); // no thread to spare: run it when joined
     }
+}
+
+// The listeners' scores from the live machine: its explicit proxy settings, its processes and the
+// two proxy-protocol probes.
+ProxyAssessmentLists score_listeners(const FactSnapshot& s) {
+    const auto settings = explicit_proxy_setting_texts(s, platform::environment_variable);
+    ScoringInputs inputs;
+    inputs.endpoints = explicit_proxy_endpoints(settings, [](const ProxySettingText& setting) {
+        std::vector<ExplicitEndpoint> endpoints;
+        for (const ProxyEndpoint& e : parse_proxy_endpoints(setting.text, setting.source))
+            endpoints.push_back({e.source, e.host, e.port});
+        return endpoints;
+    });
+    inputs.probes.socks5 = [](const std::string& address, std::uint16_t port) { return socks5_probe(address, port); };
+    inputs.probes.http_connect = [](const std::string& address, std::uint16_t port) {
+        return http_connect_probe(address, port);
+    };
+    inputs.identity = platform::query_process;
+    return assess_proxy_candidates(s, inputs);
 }
 
 } // namespace
@@ -74,6 +98,7 @@ FactSnapshot collect_facts() {
     find_wininet_endpoint_owners(s);
     timing_mark("tcp-snapshots");
 
+    record_proxy_assessment(s, score_listeners(s));
     timing_mark("listener-discovery");
 
     timing_mark("services");

@@ -1,0 +1,604 @@
+#include "facts/proxy_scoring.h"
+
+#include "parallel/parallel_map.h"
+#include "platform/address_text.h"
+#include "util/regex.h"
+#include "util/text.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+
+namespace wirelux {
+
+namespace {
+
+// --- Address tests. Private stand-ins for the shared ones in facts/address_tests.h, which replace them
+// once both are merged; they must keep exactly the same meaning until then.
+
+std::optional<std::array<std::uint8_t, 4>> parse_ipv4(std::string_view text) {
+    std::array<std::uint8_t, 4> bytes{};
+    std::size_t i = 0;
+    for (std::size_t part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (i >= text.size() || text[i] != '.') return std::nullopt;
+            ++i;
+        }
+        const std::size_t start = i;
+        unsigned value = 0;
+        while (i < text.size() && i - start < 3 && text[i] >= '0' && text[i] <= '9')
+            value = value * 10 + static_cast<unsigned>(text[i++] - '0');
+        if (i == start || value > 255) return std::nullopt;
+        bytes[part] = static_cast<std::uint8_t>(value);
+    }
+    if (i != text.size()) return std::nullopt;
+    return bytes;
+}
+
+std::optional<unsigned> parse_hex_group(std::string_view piece) {
+    if (piece.empty() || piece.size() > 4) return std::nullopt;
+    unsigned value = 0;
+    for (const char c : piece) {
+        unsigned digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return std::nullopt;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+std::optional<std::array<std::uint8_t, 16>> parse_ipv6(std::string_view text) {
+    std::vector<unsigned> head;
+    std::vector<unsigned> tail;
+    bool gap = false;
+    std::size_t i = 0;
+    if (text.substr(0, 2) == "::") {
+        gap = true;
+        i = 2;
+    } else if (text.empty() || text[0] == ':') {
+        return std::nullopt;
+    }
+    while (i < text.size()) {
+        std::vector<unsigned>& groups = gap ? tail : head;
+        const std::size_t end = text.find(':', i);
+        const std::string_view piece = text.substr(i, end == std::string_view::npos ? end : end - i);
+        if (piece.find('.') != std::string_view::npos) { // dotted-quad tail
+            const auto v4 = end == std::string_view::npos ? parse_ipv4(piece) : std::nullopt;
+            if (!v4) return std::nullopt;
+            groups.push_back((unsigned{(*v4)[0]} << 8) | (*v4)[1]);
+            groups.push_back((unsigned{(*v4)[2]} << 8) | (*v4)[3]);
+            break;
+        }
+        const auto group = parse_hex_group(piece);
+        if (!group) return std::nullopt;
+        groups.push_back(*group);
+        if (end == std::string_view::npos) break;
+        i = end + 1;
+        if (i < text.size() && text[i] == ':') {
+            if (gap) return std::nullopt;
+            gap = true;
+            ++i;
+        } else if (i == text.size()) {
+            return std::nullopt;
+        }
+    }
+    const std::size_t groups = head.size() + tail.size();
+    if (gap ? groups > 7 : groups != 8) return std::nullopt;
+    std::array<std::uint8_t, 16> bytes{};
+    const auto put = [&bytes](std::size_t index, unsigned value) {
+        bytes[2 * index] = static_cast<std::uint8_t>(value >> 8);
+        bytes[2 * index + 1] = static_cast<std::uint8_t>(value & 0xff);
+    };
+    for (std::size_t k = 0; k < head.size(); ++k)
+        put(k, head[k]);
+    for (std::size_t k = 0; k < tail.size(); ++k)
+        put(8 - tail.size() + k, tail[k]);
+    return bytes;
+}
+
+// Trimmed, one pair of surrounding brackets and any zone suffix removed.
+std::string_view bare_address(std::string_view text) {
+    text = trim(text);
+    if (text.size() >= 2 && text.front() == '[' && text.back() == ']') text = text.substr(1, text.size() - 2);
+    return text.substr(0, text.find('%'));
+}
+
+std::string normalized_address(std::string_view text) {
+    const std::string_view bare = bare_address(text);
+    if (const auto v4 = parse_ipv4(bare)) return platform::ipv4_text(*v4);
+    if (const auto v6 = parse_ipv6(bare)) {
+        const bool mapped = std::all_of(v6->begin(), v6->begin() + 10, [](auto b) { return b == 0; }) &&
+                            (*v6)[10] == 0xff && (*v6)[11] == 0xff;
+        if (mapped) return platform::ipv4_text(std::span<const std::uint8_t, 4>(v6->data() + 12, 4));
+        return platform::ipv6_text(*v6);
+    }
+    return to_lower_ascii(bare);
+}
+
+bool is_loopback_host(std::string_view text) {
+    if (text == "localhost") return true;
+    const std::string_view bare = bare_address(text);
+    if (const auto v4 = parse_ipv4(bare)) return (*v4)[0] == 127;
+    if (const auto v6 = parse_ipv6(bare)) {
+        constexpr std::array<std::uint8_t, 16> kLoopback{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+        return *v6 == kLoopback;
+    }
+    return false;
+}
+
+bool is_unspecified_address(std::string_view text) {
+    const std::string normalized = normalized_address(text);
+    return normalized == "0.0.0.0" || normalized == "::";
+}
+
+bool is_local_host(const FactSnapshot& snapshot, std::string_view text) {
+    if (text.empty()) return false;
+    if (is_loopback_host(text)) return true;
+    if (is_unspecified_address(text)) return false;
+    return snapshot.own_names.count(to_lower_ascii(text)) > 0 ||
+           snapshot.own_addresses.count(normalized_address(text)) > 0;
+}
+
+bool addresses_equal(std::string_view a, std::string_view b) {
+    return !a.empty() && !b.empty() && normalized_address(a) == normalized_address(b);
+}
+
+// --- Identity and evidence.
+
+constexpr std::array<std::uint16_t, 13> kCommonProxyPorts = {1080, 1081, 3128, 7890,  7891,  7892, 8080,
+                                                             8118, 8888, 9050, 10808, 10809, 10080};
+
+const Regex& known_identity_pattern() {
+    static const Regex pattern(R"((?i)(mihomo|clash|verge|v2ray|xray|sing[- ]?box|shadowsocks|ssr|trojan|)"
+                               R"(naive|hysteria|tun2socks|openvpn|wireguard|tailscale|zerotier|gost|)"
+                               R"(proxifier|hiddify|surge))");
+    return pattern;
+}
+
+const Regex& generic_identity_pattern() {
+    static const Regex pattern(R"((?i)(vpn|proxy|tunnel|socks|redirect))");
+    return pattern;
+}
+
+const Regex& common_app_pattern() {
+    static const Regex pattern(
+        R"((?i)(^|[\\/\s])(chrome|msedge|firefox|steam|steamwebhelper|)"
+        R"(epicgameslauncher|battle\.net|discord|qq|weixin|wechat|teams|spotify|)"
+        R"(onedrive|outlook|winword|excel|powerpnt|code|devenv)(?:\.exe)?(?:$|[\\/\s]))");
+    return pattern;
+}
+
+constexpr const char* kSignalSocks5 = "SOCKS5 negotiation";
+constexpr const char* kSignalKnownIdentity = "known proxy/tunnel process identity";
+constexpr const char* kSignalGenericIdentity = "generic proxy/vpn-like process identity (weak)";
+constexpr const char* kSignalCommonPort = "common proxy port (weak)";
+constexpr const char* kSignalCommonApp = "common interactive application negative prior";
+constexpr const char* kSignalProbeNegative = "active proxy protocol probe negative";
+constexpr const char* kSignalProbeSkipped = "active probe skipped by common-app negative prior";
+constexpr const char* kSignalBudgetNotReached = "protocol probe budget not reached";
+
+// What is known of an owning process; the same for every listener it owns, so worked out once.
+struct OwnerIdentity {
+    std::string name;
+    bool known = false;
+    bool generic = false;
+    bool common_app = false;
+};
+
+// Identifies one listener in the probe outcomes: process id, address as stored and port.
+std::string probe_key(const TcpRow& listener) {
+    return std::to_string(listener.pid) + "|" + listener.local_address + "|" +
+           std::to_string(listener.local_port);
+}
+
+struct ProbeRecord {
+    TcpRow listener;
+    const OwnerIdentity* owner = nullptr;
+    std::vector<std::string> policy_sources;
+    std::uint64_t remote_established = 0;
+    std::uint64_t live_local_clients = 0;
+    std::int64_t priority = 0;
+    bool common_port = false;
+    bool probe_worthy = false;
+    bool socks5_ran = false;
+    bool socks5_ok = false;
+    bool connect_ran = false;
+    std::string connect_label;
+
+    std::uint32_t pid() const { return listener.pid; }
+    std::uint16_t port() const { return listener.local_port; }
+    bool explicit_policy() const { return !policy_sources.empty(); }
+};
+
+std::uint64_t pid_port_key(std::uint32_t pid, std::uint16_t port) {
+    return (std::uint64_t{pid} << 16) | port;
+}
+
+// Step: which listener each explicit endpoint on this machine points at.
+std::unordered_map<std::uint64_t, std::vector<std::string>>
+policy_references(const FactSnapshot& snapshot, const std::vector<ExplicitEndpoint>& endpoints) {
+    std::unordered_map<std::uint16_t, std::vector<const TcpRow*>> by_port;
+    for (const TcpRow& listener : snapshot.tcp_listeners)
+        by_port[listener.local_port].push_back(&listener);
+
+    std::unordered_map<std::uint64_t, std::vector<std::string>> references;
+    for (const ExplicitEndpoint& endpoint : endpoints) {
+        const bool unspecified = is_unspecified_address(endpoint.host);
+        if (!unspecified && !is_local_host(snapshot, endpoint.host)) continue;
+        const auto found = by_port.find(endpoint.port);
+        if (found == by_port.end()) continue;
+        const std::vector<const TcpRow*>& same_port = found->second;
+
+        const TcpRow* chosen = nullptr;
+        for (const TcpRow* listener : same_port) {
+            if (addresses_equal(listener->local_address, endpoint.host)) {
+                chosen = listener;
+                break;
+            }
+        }
+        if (!chosen && is_loopback_host(endpoint.host)) {
+            for (const TcpRow* listener : same_port) {
+                if (is_loopback_host(listener->local_address) ||
+                    is_unspecified_address(listener->local_address)) {
+                    chosen = listener;
+                    break;
+                }
+            }
+        } else if (!chosen && unspecified) {
+            chosen = same_port.front();
+        }
+        if (!chosen || chosen->pid == 0) continue;
+        std::vector<std::string>& sources = references[pid_port_key(chosen->pid, chosen->local_port)];
+        if (std::find(sources.begin(), sources.end(), endpoint.source) == sources.end())
+            sources.push_back(endpoint.source);
+    }
+    return references;
+}
+
+// One pass over the connection rows: established connections of each process to non-local peers, and
+// established connections from local peers per (process, local port).
+struct ConnectionCounts {
+    std::unordered_map<std::uint32_t, std::uint64_t> remote_by_pid;
+    std::unordered_map<std::uint64_t, std::uint64_t> local_clients_by_pid_port;
+};
+
+ConnectionCounts count_connections(const FactSnapshot& snapshot) {
+    ConnectionCounts counts;
+    for (const TcpRow& row : snapshot.tcp_rows) {
+        if (row.state != kTcpStateEstablished) continue;
+        if (is_local_host(snapshot, row.remote_address)) {
+            ++counts.local_clients_by_pid_port[pid_port_key(row.pid, row.local_port)];
+        } else if (row.pid != 0 && !row.remote_address.empty() &&
+                   !is_unspecified_address(row.remote_address)) {
+            ++counts.remote_by_pid[row.pid];
+        }
+    }
+    return counts;
+}
+
+OwnerIdentity identify_owner(const FactSnapshot& snapshot, const ScoringInputs& inputs, std::uint32_t pid) {
+    OwnerIdentity owner;
+    if (const auto it = snapshot.processes.find(pid); it != snapshot.processes.end())
+        owner.name = it->second.name;
+    platform::ProcessIdentity identity;
+    if (inputs.identity) identity = inputs.identity(pid);
+    const std::string text = identity.image_path + " " + identity.command_line + " " + owner.name;
+    owner.known = known_identity_pattern().search(text);
+    if (!owner.known) {
+        owner.generic = generic_identity_pattern().search(text);
+        owner.common_app = common_app_pattern().search(text);
+    }
+    return owner;
+}
+
+std::int64_t probe_priority(const ProbeRecord& record) {
+    std::int64_t priority = record.explicit_policy() ? 2600 : 0;
+    if (record.owner->known)
+        priority += 1800;
+    else if (record.owner->generic)
+        priority += 180;
+    if (record.common_port) priority += 250;
+    priority += static_cast<std::int64_t>(std::min<std::uint64_t>(record.live_local_clients, 4)) * 180;
+    priority += static_cast<std::int64_t>(std::min<std::uint64_t>(record.remote_established, 42)) * 10;
+    if (record.owner->common_app) priority -= 1200;
+    return priority;
+}
+
+bool is_probe_worthy(const ProbeRecord& record) {
+    return !record.owner->common_app || record.explicit_policy() || record.owner->known ||
+           record.common_port || record.live_local_clients > 0;
+}
+
+bool deserves_connect_probe(const ProbeRecord& record) {
+    return record.explicit_policy() || record.owner->known || record.owner->generic || record.common_port ||
+           record.live_local_clients > 0;
+}
+
+// A probe that throws is a probe that found nothing.
+bool run_socks5(const ScoringProbes& probes, const TcpRow& listener) {
+    if (!probes.socks5) return false;
+    try {
+        return probes.socks5(listener.local_address, listener.local_port);
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string run_http_connect(const ScoringProbes& probes, const TcpRow& listener) {
+    if (!probes.http_connect) return {};
+    try {
+        return probes.http_connect(listener.local_address, listener.local_port);
+    } catch (...) {
+        return {};
+    }
+}
+
+// Both budgets walk the probe order; the CONNECT selection needs the SOCKS5 answers, so the two batches
+// run one after the other.
+void run_active_probes(std::vector<ProbeRecord>& probe_order, const ScoringProbes& probes) {
+    std::vector<const TcpRow*> socks5_targets;
+    for (const ProbeRecord& record : probe_order) {
+        if (socks5_targets.size() == kSocks5ProbeBudget) break;
+        if (record.probe_worthy) socks5_targets.push_back(&record.listener);
+    }
+    const std::vector<bool> socks5_answers = parallel_map(
+        socks5_targets, [&probes](const TcpRow* listener) { return run_socks5(probes, *listener); },
+        kSocks5ProbeTask);
+    std::unordered_map<std::string, bool> socks5_by_key;
+    for (std::size_t i = 0; i < socks5_targets.size(); ++i) {
+        socks5_by_key[probe_key(*socks5_targets[i])] = socks5_answers[i];
+    }
+    for (ProbeRecord& record : probe_order) {
+        const auto it = socks5_by_key.find(probe_key(record.listener));
+        record.socks5_ran = it != socks5_by_key.end();
+        record.socks5_ok = record.socks5_ran && it->second;
+    }
+
+    std::vector<const TcpRow*> connect_targets;
+    for (const ProbeRecord& record : probe_order) {
+        if (connect_targets.size() == kHttpConnectProbeBudget) break;
+        if (record.probe_worthy && !record.socks5_ok && deserves_connect_probe(record))
+            connect_targets.push_back(&record.listener);
+    }
+    const std::vector<std::string> connect_labels = parallel_map(
+        connect_targets, [&probes](const TcpRow* listener) { return run_http_connect(probes, *listener); },
+        kHttpConnectProbeTask);
+    std::unordered_map<std::string, std::string> connect_by_key;
+    for (std::size_t i = 0; i < connect_targets.size(); ++i) {
+        connect_by_key[probe_key(*connect_targets[i])] = connect_labels[i];
+    }
+    for (ProbeRecord& record : probe_order) {
+        const auto it = connect_by_key.find(probe_key(record.listener));
+        record.connect_ran = it != connect_by_key.end();
+        if (record.connect_ran) record.connect_label = it->second;
+    }
+}
+
+std::string join(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) text += separator;
+        text += parts[i];
+    }
+    return text;
+}
+
+std::string endpoint_text(const std::string& address, std::uint16_t port) {
+    const bool bracket = address.find(':') != std::string::npos;
+    return (bracket ? "[" + address + "]" : address) + ":" + std::to_string(port);
+}
+
+double round_two_decimals(double value) {
+    return std::round(value * 100.0) / 100.0;
+}
+
+ListenerAssessment score(const ProbeRecord& record) {
+    double total = 0.0;
+    std::vector<std::string> signals;
+    const auto add = [&](std::string signal, double weight) {
+        signals.push_back(std::move(signal));
+        total += weight;
+    };
+    const OwnerIdentity& owner = *record.owner;
+    if (record.socks5_ok) add(kSignalSocks5, 8.0);
+    if (!record.connect_label.empty()) add(record.connect_label, 7.0);
+    if (record.explicit_policy())
+        add("explicit proxy policy references listener (" + join(record.policy_sources, ", ") + ")", 5.0);
+    if (owner.known)
+        add(kSignalKnownIdentity, 4.0);
+    else if (owner.generic)
+        add(kSignalGenericIdentity, 1.0);
+    if (record.live_local_clients > 0)
+        add(std::to_string(record.live_local_clients) + " live local client connection(s)", 3.0);
+    if (record.common_port) add(kSignalCommonPort, 0.5);
+    if (record.remote_established > 0)
+        add(std::to_string(record.remote_established) + " remote established socket(s), ranking only", 0.0);
+    if (owner.common_app) add(kSignalCommonApp, -2.5);
+    if (!record.socks5_ok && record.connect_label.empty() && (record.socks5_ran || record.connect_ran) &&
+        !record.explicit_policy() && !owner.known)
+        add(kSignalProbeNegative, -0.75);
+    if (!record.probe_worthy)
+        add(kSignalProbeSkipped, 0.0);
+    else if (!record.socks5_ran && !record.connect_ran)
+        add(kSignalBudgetNotReached, 0.0);
+
+    ListenerAssessment assessment;
+    assessment.endpoint = endpoint_text(record.listener.local_address, record.port());
+    assessment.address = record.listener.local_address;
+    assessment.process_name = owner.name;
+    assessment.tier = total >= 4.0 ? kTierCandidate : total >= 2.0 ? kTierInvestigate : kTierInventory;
+    assessment.signals = join(signals, " + ");
+    assessment.live_local_clients = record.live_local_clients;
+    assessment.remote_established = record.remote_established;
+    assessment.score = round_two_decimals(total);
+    assessment.pid = record.pid();
+    assessment.port = record.port();
+    assessment.common_app = owner.common_app;
+    assessment.is_candidate = assessment.tier == kTierCandidate;
+    return assessment;
+}
+
+bool protocol_confirmed(const ListenerAssessment& listener) {
+    return listener.signals.find("SOCKS5") != std::string::npos ||
+           listener.signals.find("HTTP CONNECT") != std::string::npos;
+}
+
+// The listeners arrive grouped by process id, so one pass builds every group.
+std::vector<ProcessAssessment> aggregate_by_process(const std::vector<ListenerAssessment>& listeners) {
+    std::vector<ProcessAssessment> processes;
+    std::size_t begin = 0;
+    while (begin < listeners.size()) {
+        std::size_t end = begin;
+        while (end < listeners.size() && listeners[end].pid == listeners[begin].pid)
+            ++end;
+
+        ProcessAssessment process;
+        process.pid = listeners[begin].pid;
+        const ListenerAssessment* best = nullptr;
+        bool any_investigate = false;
+        std::vector<std::string> digest;
+        for (std::size_t i = begin; i < end; ++i) {
+            const ListenerAssessment& listener = listeners[i];
+            if (!best || listener.score >= best->score) best = &listener; // ties go to the later one
+            ++process.listener_count;
+            if (listener.is_candidate) ++process.candidate_count;
+            if (listener.tier == kTierInvestigate) any_investigate = true;
+            if (protocol_confirmed(listener)) ++process.protocol_confirmed_count;
+            process.max_live_local_clients =
+                std::max(process.max_live_local_clients, listener.live_local_clients);
+            process.max_remote_established =
+                std::max(process.max_remote_established, listener.remote_established);
+            process.common_app = process.common_app || listener.common_app;
+            if (!listener.signals.empty()) digest.push_back(listener.signals);
+        }
+        process.process_name = best->process_name;
+        process.best_score = best->score;
+        process.tier = process.candidate_count > 0 ? kTierCandidate
+                       : any_investigate           ? kTierInvestigate
+                                                   : kTierInventory;
+        std::sort(digest.begin(), digest.end());
+        digest.erase(std::unique(digest.begin(), digest.end()), digest.end());
+        if (digest.size() > 3) digest.resize(3);
+        process.signal_digest = join(digest, " | ");
+        processes.push_back(std::move(process));
+        begin = end;
+    }
+    return processes;
+}
+
+} // namespace
+
+std::vector<ProxySettingText> explicit_proxy_setting_texts(const FactSnapshot& snapshot,
+                                                           const EnvironmentLookup& environment) {
+    std::vector<ProxySettingText> settings;
+    if (snapshot.wininet_enable && !snapshot.wininet_server.empty())
+        settings.push_back({"WinINET", snapshot.wininet_server});
+    if (!snapshot.winhttp_text.empty()) settings.push_back({"WinHTTP", snapshot.winhttp_text});
+    if (!environment) return settings;
+    for (const char* name : kProxyEnvironmentVariables) {
+        std::optional<std::string> value = environment(name);
+        if (value && !value->empty()) settings.push_back({std::string("ENV:") + name, std::move(*value)});
+    }
+    return settings;
+}
+
+std::vector<ExplicitEndpoint> explicit_proxy_endpoints(const std::vector<ProxySettingText>& settings,
+                                                       const ProxyTextParser& parse) {
+    std::vector<ExplicitEndpoint> endpoints;
+    if (!parse) return endpoints;
+    for (const ProxySettingText& setting : settings) {
+        std::vector<ExplicitEndpoint> found = parse(setting);
+        endpoints.insert(endpoints.end(), std::make_move_iterator(found.begin()),
+                         std::make_move_iterator(found.end()));
+    }
+    return endpoints;
+}
+
+ProxyAssessmentLists assess_proxy_candidates(const FactSnapshot& snapshot, const ScoringInputs& inputs) {
+    const auto references = policy_references(snapshot, inputs.endpoints);
+    const ConnectionCounts counts = count_connections(snapshot);
+
+    std::unordered_map<std::uint32_t, OwnerIdentity> owners;
+    std::vector<ProbeRecord> records;
+    for (const TcpRow& listener : snapshot.tcp_listeners) {
+        if (listener.pid == 0) continue;
+        if (!is_loopback_host(listener.local_address) && !is_unspecified_address(listener.local_address))
+            continue;
+        ProbeRecord record;
+        record.listener = listener;
+        auto owner = owners.find(listener.pid);
+        if (owner == owners.end())
+            owner = owners.emplace(listener.pid, identify_owner(snapshot, inputs, listener.pid)).first;
+        record.owner = &owner->second; // node-based map: the address stays put while others are added
+        record.common_port = std::find(kCommonProxyPorts.begin(), kCommonProxyPorts.end(),
+                                       listener.local_port) != kCommonProxyPorts.end();
+        if (const auto it = counts.remote_by_pid.find(listener.pid); it != counts.remote_by_pid.end())
+            record.remote_established = it->second;
+        const std::uint64_t key = pid_port_key(listener.pid, listener.local_port);
+        if (const auto it = counts.local_clients_by_pid_port.find(key);
+            it != counts.local_clients_by_pid_port.end())
+            record.live_local_clients = it->second;
+        if (const auto it = references.find(key); it != references.end()) record.policy_sources = it->second;
+        record.priority = probe_priority(record);
+        record.probe_worthy = is_probe_worthy(record);
+        records.push_back(std::move(record));
+    }
+
+    std::stable_sort(records.begin(), records.end(), [](const ProbeRecord& a, const ProbeRecord& b) {
+        if (a.priority != b.priority) return a.priority > b.priority;
+        if (a.live_local_clients != b.live_local_clients) return a.live_local_clients > b.live_local_clients;
+        if (a.remote_established != b.remote_established) return a.remote_established > b.remote_established;
+        if (a.pid() != b.pid()) return a.pid() < b.pid();
+        return a.port() < b.port();
+    });
+    run_active_probes(records, inputs.probes);
+
+    std::stable_sort(records.begin(), records.end(), [](const ProbeRecord& a, const ProbeRecord& b) {
+        if (a.pid() != b.pid()) return a.pid() < b.pid();
+        return a.port() < b.port();
+    });
+    ProxyAssessmentLists lists;
+    lists.listeners.reserve(records.size());
+    for (const ProbeRecord& record : records)
+        lists.listeners.push_back(score(record));
+    for (const ListenerAssessment& listener : lists.listeners)
+        if (listener.is_candidate) lists.candidates.push_back(listener);
+    lists.processes = aggregate_by_process(lists.listeners);
+    return lists;
+}
+
+void record_proxy_assessment(FactSnapshot& snapshot, ProxyAssessmentLists lists) {
+    snapshot.listener_assessments = std::move(lists.listeners);
+    snapshot.candidate_listeners = std::move(lists.candidates);
+    snapshot.process_assessments = std::move(lists.processes);
+
+    snapshot.candidate_processes.clear();
+    for (const ProcessAssessment& process : snapshot.process_assessments)
+        if (process.tier == kTierCandidate) snapshot.candidate_processes.push_back(process);
+
+    snapshot.protocol_proxy_listeners.clear();
+    snapshot.protocol_proxy_pids.clear();
+    snapshot.proxy_like_listener_pids.clear();
+    for (const ListenerAssessment& listener : snapshot.candidate_listeners) {
+        snapshot.proxy_like_listener_pids.push_back(listener.pid);
+        if (!protocol_confirmed(listener)) continue;
+        snapshot.protocol_proxy_listeners.push_back(listener);
+        snapshot.protocol_proxy_pids.push_back(listener.pid);
+    }
+    for (std::vector<std::uint32_t>* pids :
+         {&snapshot.protocol_proxy_pids, &snapshot.proxy_like_listener_pids}) {
+        std::sort(pids->begin(), pids->end());
+        pids->erase(std::unique(pids->begin(), pids->end()), pids->end());
+    }
+}
+
+} // namespace wirelux
