@@ -1,5 +1,6 @@
 """The program in the lab's home, tun and offline networks, read through its console summary."""
 
+import os
 import re
 import unittest
 
@@ -16,8 +17,12 @@ class NetworkScenarios(unittest.TestCase):
         cls.runs = {}
         for name in ("home", "tun", "offline"):
             scenario = getattr(sc, name)(cls.lab)
-            status, out, err = cls.lab.run(cls.target, scenario.ns)
+            cwd = cls.lab.tempdir()
+            status, out, err = cls.lab.run(cls.target, scenario.ns, cwd=cwd)
             cls.runs[name] = (scenario, status, out, err)
+            cls.reports = getattr(cls, "reports", {})
+            files = lab.report_files(cwd)
+            cls.reports[name] = open(os.path.join(cwd, files[0]), encoding="utf-8-sig").read() if files else ""
 
     @classmethod
     def tearDownClass(cls):
@@ -105,6 +110,16 @@ class NetworkScenarios(unittest.TestCase):
         self.assertTrue(entries[0].startswith("        " if self.wine else "    >> "), egress)
         if not self.wine:
             self.assertIn(f"  IPv4 egress -> {sc.TUN} (ifIndex {tun_index})  src {sc.TUN_V4}  via \n", egress)
+
+    def test_tun_adapter_is_assessed_as_a_tunnel(self):
+        self.output("tun")
+        rows = [re.sub(r"<[^>]+>", "|", r) for r in re.findall(r"<tr>(?:(?!</tr>).)*</tr>", self.reports["tun"], re.S)]
+        assessed = [r for r in rows if f"|{sc.TUN}|" in r and ("|Tunnel|" in r or "|SuspectedTunnel|" in r)]
+        self.assertTrue(assessed, "no tunnel assessment for the TUN adapter in the report")
+        if not self.wine:
+            self.assertIn("|Tunnel|", assessed[0])
+        carrier = [r for r in rows if f"|{sc.CARRIER}|" in r and "|Carrier|" in r]
+        self.assertTrue(carrier, "the veth carrier is not assessed as a carrier")
 
     def test_offline_has_nothing_to_reach(self):
         out = self.output("offline")
