@@ -22,7 +22,10 @@ class NetworkScenarios(unittest.TestCase):
             cls.runs[name] = (scenario, status, out, err)
             cls.reports = getattr(cls, "reports", {})
             files = lab.report_files(cwd)
-            cls.reports[name] = open(os.path.join(cwd, files[0]), encoding="utf-8-sig").read() if files else ""
+            cls.reports[name] = ""
+            if files:
+                with open(os.path.join(cwd, files[0]), encoding="utf-8-sig") as f:
+                    cls.reports[name] = f.read()
 
     @classmethod
     def tearDownClass(cls):
