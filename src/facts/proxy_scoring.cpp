@@ -1,5 +1,6 @@
 #include "facts/proxy_scoring.h"
 
+#include "facts/address_tests.h"
 #include "parallel/parallel_map.h"
 #include "platform/address_text.h"
 #include "util/regex.h"
@@ -15,142 +16,6 @@
 namespace wirelux {
 
 namespace {
-
-// --- Address tests. Private stand-ins for the shared ones in facts/address_tests.h, which replace them
-// once both are merged; they must keep exactly the same meaning until then.
-
-std::optional<std::array<std::uint8_t, 4>> parse_ipv4(std::string_view text) {
-    std::array<std::uint8_t, 4> bytes{};
-    std::size_t i = 0;
-    for (std::size_t part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (i >= text.size() || text[i] != '.') return std::nullopt;
-            ++i;
-        }
-        const std::size_t start = i;
-        unsigned value = 0;
-        while (i < text.size() && i - start < 3 && text[i] >= '0' && text[i] <= '9')
-            value = value * 10 + static_cast<unsigned>(text[i++] - '0');
-        if (i == start || value > 255) return std::nullopt;
-        bytes[part] = static_cast<std::uint8_t>(value);
-    }
-    if (i != text.size()) return std::nullopt;
-    return bytes;
-}
-
-std::optional<unsigned> parse_hex_group(std::string_view piece) {
-    if (piece.empty() || piece.size() > 4) return std::nullopt;
-    unsigned value = 0;
-    for (const char c : piece) {
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<unsigned>(c - '0');
-        else if (c >= 'a' && c <= 'f')
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F')
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        else
-            return std::nullopt;
-        value = value * 16 + digit;
-    }
-    return value;
-}
-
-std::optional<std::array<std::uint8_t, 16>> parse_ipv6(std::string_view text) {
-    std::vector<unsigned> head;
-    std::vector<unsigned> tail;
-    bool gap = false;
-    std::size_t i = 0;
-    if (text.substr(0, 2) == "::") {
-        gap = true;
-        i = 2;
-    } else if (text.empty() || text[0] == ':') {
-        return std::nullopt;
-    }
-    while (i < text.size()) {
-        std::vector<unsigned>& groups = gap ? tail : head;
-        const std::size_t end = text.find(':', i);
-        const std::string_view piece = text.substr(i, end == std::string_view::npos ? end : end - i);
-        if (piece.find('.') != std::string_view::npos) { // dotted-quad tail
-            const auto v4 = end == std::string_view::npos ? parse_ipv4(piece) : std::nullopt;
-            if (!v4) return std::nullopt;
-            groups.push_back((unsigned{(*v4)[0]} << 8) | (*v4)[1]);
-            groups.push_back((unsigned{(*v4)[2]} << 8) | (*v4)[3]);
-            break;
-        }
-        const auto group = parse_hex_group(piece);
-        if (!group) return std::nullopt;
-        groups.push_back(*group);
-        if (end == std::string_view::npos) break;
-        i = end + 1;
-        if (i < text.size() && text[i] == ':') {
-            if (gap) return std::nullopt;
-            gap = true;
-            ++i;
-        } else if (i == text.size()) {
-            return std::nullopt;
-        }
-    }
-    const std::size_t groups = head.size() + tail.size();
-    if (gap ? groups > 7 : groups != 8) return std::nullopt;
-    std::array<std::uint8_t, 16> bytes{};
-    const auto put = [&bytes](std::size_t index, unsigned value) {
-        bytes[2 * index] = static_cast<std::uint8_t>(value >> 8);
-        bytes[2 * index + 1] = static_cast<std::uint8_t>(value & 0xff);
-    };
-    for (std::size_t k = 0; k < head.size(); ++k)
-        put(k, head[k]);
-    for (std::size_t k = 0; k < tail.size(); ++k)
-        put(8 - tail.size() + k, tail[k]);
-    return bytes;
-}
-
-// Trimmed, one pair of surrounding brackets and any zone suffix removed.
-std::string_view bare_address(std::string_view text) {
-    text = trim(text);
-    if (text.size() >= 2 && text.front() == '[' && text.back() == ']') text = text.substr(1, text.size() - 2);
-    return text.substr(0, text.find('%'));
-}
-
-std::string normalized_address(std::string_view text) {
-    const std::string_view bare = bare_address(text);
-    if (const auto v4 = parse_ipv4(bare)) return platform::ipv4_text(*v4);
-    if (const auto v6 = parse_ipv6(bare)) {
-        const bool mapped = std::all_of(v6->begin(), v6->begin() + 10, [](auto b) { return b == 0; }) &&
-                            (*v6)[10] == 0xff && (*v6)[11] == 0xff;
-        if (mapped) return platform::ipv4_text(std::span<const std::uint8_t, 4>(v6->data() + 12, 4));
-        return platform::ipv6_text(*v6);
-    }
-    return to_lower_ascii(bare);
-}
-
-bool is_loopback_host(std::string_view text) {
-    if (text == "localhost") return true;
-    const std::string_view bare = bare_address(text);
-    if (const auto v4 = parse_ipv4(bare)) return (*v4)[0] == 127;
-    if (const auto v6 = parse_ipv6(bare)) {
-        constexpr std::array<std::uint8_t, 16> kLoopback{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
-        return *v6 == kLoopback;
-    }
-    return false;
-}
-
-bool is_unspecified_address(std::string_view text) {
-    const std::string normalized = normalized_address(text);
-    return normalized == "0.0.0.0" || normalized == "::";
-}
-
-bool is_local_host(const FactSnapshot& snapshot, std::string_view text) {
-    if (text.empty()) return false;
-    if (is_loopback_host(text)) return true;
-    if (is_unspecified_address(text)) return false;
-    return snapshot.own_names.count(to_lower_ascii(text)) > 0 ||
-           snapshot.own_addresses.count(normalized_address(text)) > 0;
-}
-
-bool addresses_equal(std::string_view a, std::string_view b) {
-    return !a.empty() && !b.empty() && normalized_address(a) == normalized_address(b);
-}
 
 // --- Identity and evidence.
 
@@ -233,14 +98,14 @@ policy_references(const FactSnapshot& snapshot, const std::vector<ExplicitEndpoi
     std::unordered_map<std::uint64_t, std::vector<std::string>> references;
     for (const ExplicitEndpoint& endpoint : endpoints) {
         const bool unspecified = is_unspecified_address(endpoint.host);
-        if (!unspecified && !is_local_host(snapshot, endpoint.host)) continue;
+        if (!unspecified && !is_local_host(endpoint.host, snapshot.own_names, snapshot.own_addresses)) continue;
         const auto found = by_port.find(endpoint.port);
         if (found == by_port.end()) continue;
         const std::vector<const TcpRow*>& same_port = found->second;
 
         const TcpRow* chosen = nullptr;
         for (const TcpRow* listener : same_port) {
-            if (addresses_equal(listener->local_address, endpoint.host)) {
+            if (same_address(listener->local_address, endpoint.host)) {
                 chosen = listener;
                 break;
             }
@@ -275,7 +140,7 @@ ConnectionCounts count_connections(const FactSnapshot& snapshot) {
     ConnectionCounts counts;
     for (const TcpRow& row : snapshot.tcp_rows) {
         if (row.state != kTcpStateEstablished) continue;
-        if (is_local_host(snapshot, row.remote_address)) {
+        if (is_local_host(row.remote_address, snapshot.own_names, snapshot.own_addresses)) {
             ++counts.local_clients_by_pid_port[pid_port_key(row.pid, row.local_port)];
         } else if (row.pid != 0 && !row.remote_address.empty() &&
                    !is_unspecified_address(row.remote_address)) {
