@@ -60,6 +60,20 @@ describe("lab reports", () => {
       await page.close();
     });
 
+    it("ends the graph canvas above the fixed footer, also in a small window", async () => {
+      for (const size of [null, { width: 800, height: 600 }]) {
+        const { page } = await open();
+        if (size) await page.setViewportSize(size);
+        await b.showGraph(page);
+        const r = await page.evaluate(() => ({
+          canvas: document.getElementById("graph-svg").getBoundingClientRect().bottom,
+          footer: document.querySelector("footer").getBoundingClientRect().top
+        }));
+        assert.ok(r.canvas <= r.footer + 0.5, `the canvas ends at ${r.canvas}, under the footer at ${r.footer}`);
+        await page.close();
+      }
+    });
+
     it("draws one card per node and one curve per edge, joined at the card sides", async () => {
       const { page, doc } = await open();
       await b.showGraph(page);
