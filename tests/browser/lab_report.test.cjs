@@ -108,7 +108,7 @@ describe("lab reports", () => {
       await page.close();
     });
 
-    it("zooms about the pointer with the wheel and pans with a background drag", async () => {
+    it("zooms about the pointer with the wheel, pans with a background drag, fits on a double click", async () => {
       const { page } = await open();
       await b.showGraph(page);
       const start = await b.worldTransform(page);
@@ -138,6 +138,30 @@ describe("lab reports", () => {
       near(panned.tx - before.tx, -90, "horizontal pan");
       near(panned.ty - before.ty, -40, "vertical pan");
       assert.equal(panned.scale, before.scale);
+
+      // A double click on the background fits the drawing again.
+      const q = await b.backgroundPoint(page);
+      await page.mouse.dblclick(q.x, q.y);
+      assert.deepEqual(await b.worldTransform(page), start);
+      await page.close();
+    });
+
+    it("refits the drawing into the canvas when the window is resized", async () => {
+      const { page } = await open();
+      await b.showGraph(page);
+      const before = await b.worldTransform(page);
+      await page.setViewportSize({ width: 900, height: 700 });
+      await page.waitForTimeout(120);
+      assert.notDeepEqual(await b.worldTransform(page), before);
+      const r = await page.evaluate(() => {
+        const canvas = document.getElementById("graph-svg").getBoundingClientRect();
+        const drawing = document.getElementById("graph-world").getBoundingClientRect();
+        return { canvas, drawing };
+      });
+      assert.ok(
+        r.drawing.left >= r.canvas.left && r.drawing.right <= r.canvas.right,
+        `the drawing spans ${r.drawing.left}..${r.drawing.right}, the canvas ${r.canvas.left}..${r.canvas.right}`
+      );
       await page.close();
     });
 
