@@ -69,7 +69,7 @@ describe("lab reports", () => {
           canvas: document.getElementById("graph-svg").getBoundingClientRect().bottom,
           footer: document.querySelector("footer").getBoundingClientRect().top
         }));
-        assert.ok(r.canvas <= r.footer + 0.5, `the canvas ends at ${r.canvas}, under the footer at ${r.footer}`);
+        assert.ok(r.canvas <= r.footer + 0.5, `canvas bottom ${r.canvas}, footer top ${r.footer}`);
         await page.close();
       }
     });
@@ -108,7 +108,7 @@ describe("lab reports", () => {
       await page.close();
     });
 
-    it("zooms about the pointer with the wheel, pans with a background drag, fits on a double click", async () => {
+    it("zooms about the pointer, pans with a background drag and fits on a double click", async () => {
       const { page } = await open();
       await b.showGraph(page);
       const start = await b.worldTransform(page);
@@ -160,7 +160,8 @@ describe("lab reports", () => {
       });
       assert.ok(
         r.drawing.left >= r.canvas.left && r.drawing.right <= r.canvas.right,
-        `the drawing spans ${r.drawing.left}..${r.drawing.right}, the canvas ${r.canvas.left}..${r.canvas.right}`
+        `the drawing spans ${r.drawing.left}..${r.drawing.right}, ` +
+          `the canvas ${r.canvas.left}..${r.canvas.right}`
       );
       await page.close();
     });
