@@ -1298,12 +1298,21 @@
     return tabs;
   }
 
-  // The graph view takes the whole window height under the tab bar so the canvas is as large as
-  // the screen allows.
-  function placeGraphView(win, section, tabs) {
+  // A footer fixed to the window's bottom lies over whatever is under it; the canvas must end where
+  // it begins, or fitting centres the drawing partly behind it.
+  function fixedFooterHeight(win, document) {
+    var footer = document.getElementsByTagName("footer")[0];
+    if (!footer || !footer.getBoundingClientRect || !win.getComputedStyle) return 0;
+    if (win.getComputedStyle(footer).position !== "fixed") return 0;
+    return footer.getBoundingClientRect().height;
+  }
+
+  // The graph view takes the whole window height under the tab bar (and above a fixed footer) so
+  // the canvas is as large as the screen allows.
+  function placeGraphView(win, document, section, tabs) {
     var bar = tabs.length > 0 ? tabs[0].parentNode : null;
     var barH = bar && bar.getBoundingClientRect ? bar.getBoundingClientRect().height : 0;
-    var h = Math.max(320, (win.innerHeight || DEFAULT_VIEW_H) - barH - 2);
+    var h = Math.max(320, (win.innerHeight || DEFAULT_VIEW_H) - barH - fixedFooterHeight(win, document) - 2);
     section.style.height = Math.round(h) + "px";
     if (bar && bar.scrollIntoView) bar.scrollIntoView({ block: "start" });
   }
@@ -1322,7 +1331,7 @@
         if (section) section.classList.toggle("hidden", v !== name);
       });
       if (name !== "graph") return;
-      placeGraphView(win, viewer.section, tabs);
+      placeGraphView(win, document, viewer.section, tabs);
       win.setTimeout(function () {
         if (viewer.isManual()) viewer.fit();
         else viewer.autoLayoutAndFit();
