@@ -31,7 +31,7 @@ namespace wirelux {
 namespace {
 
 // The route/source probe runs beside the first phases; its connect time-out overlaps them.
-std::future<std::optional<RouteSourceProbe>> start_route_source_probe() {
+std::future<RouteSourceProbe> start_route_source_probe() {
     try {
         return std::async(std::launch::async, probe_route_source);
     } catch (const std::system_error&) {

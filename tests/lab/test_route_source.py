@@ -1,0 +1,125 @@
+"""The route/source consistency check against real routing: a policy rule sends TCP to port 443 out
+of a second link while the routing table's answer for the bare destination still names the carrier,
+the way a TUN-mode proxy or a redirecting driver captures connections. The peer accepts on
+1.1.1.1:443, so the check's connection really succeeds."""
+
+import html
+import os
+import re
+import time
+import unittest
+
+import lab
+import scenarios as sc
+
+SPLIT_LINK = "wl-split"
+SPLIT_V4 = "10.77.0.2"
+SPLIT_PEER_V4 = "10.77.0.1"
+ACCEPTOR = f"""
+import socket
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("{sc.ROUTE_PROBE_V4}", 443)); s.listen(8)
+held = []
+while True:
+    held.append(s.accept()[0])
+"""
+TABLE = re.compile(r"V5\.2 active route/source consistency probe.*?</table>", re.S)
+MISMATCH_REASON = "active TCP socket source interface disagrees with Find-NetRoute"
+
+
+def wait_listening(lab_, ns, port):
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        if lab_.exec(ns, "ss", "-ltnH", f"sport = :{port}").stdout.strip():
+            return
+        time.sleep(0.05)
+    raise AssertionError(f"nothing listens on port {port} in {ns}")
+
+
+class RouteSource(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.target = lab.TARGET
+        cls.lab = lab.Lab("rsp")
+        home = sc.home(cls.lab)
+        cls.lab.spawn(home.facts["peer"], "python3", "-c", ACCEPTOR)
+        wait_listening(cls.lab, home.facts["peer"], 443)
+        cls.home = cls.run_in(home)
+
+        split = sc.home(cls.lab)
+        cls.lab.spawn(split.facts["peer"], "python3", "-c", ACCEPTOR)
+        cls.lab.veth(split.ns, SPLIT_LINK, split.facts["peer"], "split0")
+        cls.lab.ip(split.ns, "addr", "add", f"{SPLIT_V4}/30", "dev", SPLIT_LINK)
+        cls.lab.ip(split.facts["peer"], "addr", "add", f"{SPLIT_PEER_V4}/30", "dev", "split0")
+        cls.lab.ip(split.ns, "route", "add", "default", "via", SPLIT_PEER_V4, "dev", SPLIT_LINK, "table", "100")
+        cls.lab.ip(split.ns, "rule", "add", "ipproto", "tcp", "dport", "443", "lookup", "100", "priority", "100")
+        wait_listening(cls.lab, split.facts["peer"], 443)
+        cls.indices = {link: cls.index(split.ns, link) for link in (sc.CARRIER, SPLIT_LINK)}
+        cls.split = cls.run_in(split)
+
+    @classmethod
+    def index(cls, ns, link):
+        out = cls.lab.exec(ns, "cat", f"/sys/class/net/{link}/ifindex").stdout
+        return int(out)
+
+    @classmethod
+    def run_in(cls, scenario):
+        cwd = cls.lab.tempdir()
+        status, out, err = cls.lab.run(cls.target, scenario.ns, cwd=cwd)
+        files = lab.report_files(cwd)
+        report = ""
+        if files:
+            with open(os.path.join(cwd, files[0]), encoding="utf-8-sig") as f:
+                report = f.read()
+        return status, out, err, report
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.lab.close()
+
+    def probe_row(self, report):
+        table = TABLE.search(report)
+        self.assertIsNotNone(table, "no route/source table in the report")
+        rows = re.findall(r"<tr>(.*?)</tr>", table.group(0), re.S)
+        cells = [[html.unescape(c) for c in re.findall(r"<td>(.*?)</td>", r, re.S)] for r in rows]
+        cells = [c for c in cells if c]
+        self.assertEqual(len(cells), 1, table.group(0))
+        return dict(zip(("target", "connected", "route_if", "socket_if", "source", "mismatch"), cells[0]))
+
+    def test_runs_complete(self):
+        for status, out, err, report in (self.home, self.split):
+            self.assertEqual(status, 0, out)
+            self.assertEqual(err, b"")
+            self.assertIn("</html>", report)
+
+    def test_agreeing_route_and_source(self):
+        row = self.probe_row(self.home[3])
+        self.assertEqual(row["target"], "1.1.1.1:443")
+        self.assertEqual(row["connected"], "yes")
+        self.assertEqual(row["source"], sc.LAN_V4)
+        self.assertEqual(row["mismatch"], "no")
+        self.assertNotIn(MISMATCH_REASON, self.home[3])
+        if self.target.windows:
+            self.assertEqual(row["route_if"], "0")  # Wine cannot answer GetBestRoute2
+        else:
+            self.assertEqual(row["route_if"], row["socket_if"])
+            self.assertNotEqual(row["route_if"], "0")
+
+    def test_captured_connection_is_a_mismatch(self):
+        row = self.probe_row(self.split[3])
+        self.assertEqual(row["connected"], "yes")
+        self.assertEqual(row["source"], SPLIT_V4)
+        if self.target.windows:
+            # The socket side still works; without the route side no mismatch may be claimed.
+            self.assertNotEqual(row["socket_if"], "0")
+            self.assertEqual(row["route_if"], "0")
+            self.assertEqual(row["mismatch"], "no")
+            return
+        self.assertEqual(int(row["route_if"]), self.indices[sc.CARRIER])
+        self.assertEqual(int(row["socket_if"]), self.indices[SPLIT_LINK])
+        self.assertEqual(row["mismatch"], "yes")
+        self.assertIn(MISMATCH_REASON, self.split[3])
+
+
+if __name__ == "__main__":
+    lab.main()
