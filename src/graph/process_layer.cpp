@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <type_traits>
 
 namespace wirelux {
 namespace {
@@ -51,10 +52,14 @@ const CoreInfo* core_of(const FactSnapshot& snapshot, std::uint32_t pid) {
 }
 
 const ProcessSockets& sockets_of(GraphBuilder& builder, std::uint32_t pid) {
-    auto& cache = builder.process_state().sockets;
-    auto found = cache.find(pid);
-    if (found == cache.end())
-        found = cache.emplace(pid, gather_process_sockets(builder.snapshot(), pid)).first;
+    ProcessLayerState& state = builder.process_state();
+    auto found = state.sockets.find(pid);
+    if (found == state.sockets.end()) {
+        if (!state.socket_index) state.socket_index = index_process_sockets(builder.snapshot());
+        found =
+            state.sockets.emplace(pid, gather_process_sockets(builder.snapshot(), *state.socket_index, pid))
+                .first;
+    }
     return found->second;
 }
 
@@ -110,14 +115,33 @@ std::string endpoint_text(const std::string& address, std::uint16_t port) {
     return address + ":" + std::to_string(port);
 }
 
-ProcessSockets gather_process_sockets(const FactSnapshot& snapshot, std::uint32_t pid) {
+ProcessSocketIndex index_process_sockets(const FactSnapshot& snapshot) {
+    ProcessSocketIndex index;
+    for (std::size_t i = 0; i < snapshot.tcp_listeners.size(); ++i)
+        index.listeners[snapshot.tcp_listeners[i].pid].push_back(i);
+    for (std::size_t i = 0; i < snapshot.udp_rows.size(); ++i)
+        index.udp[snapshot.udp_rows[i].pid].push_back(i);
+    for (std::size_t i = 0; i < snapshot.tcp_rows.size(); ++i)
+        if (snapshot.tcp_rows[i].state == kTcpStateEstablished)
+            index.established[snapshot.tcp_rows[i].pid].push_back(i);
+    return index;
+}
+
+ProcessSockets gather_process_sockets(const FactSnapshot& snapshot, const ProcessSocketIndex& index,
+                                      std::uint32_t pid) {
+    const auto rows_of = [pid](const auto& positions, const auto& list) {
+        std::vector<std::decay_t<decltype(list.front())>> rows;
+        const auto found = positions.find(pid);
+        if (found == positions.end()) return rows;
+        rows.reserve(found->second.size());
+        for (const std::size_t i : found->second)
+            rows.push_back(list[i]);
+        return rows;
+    };
     ProcessSockets sockets;
-    for (const TcpRow& row : snapshot.tcp_listeners)
-        if (row.pid == pid) sockets.listeners.push_back(row);
-    for (const UdpRow& row : snapshot.udp_rows)
-        if (row.pid == pid) sockets.udp.push_back(row);
-    for (const TcpRow& row : snapshot.tcp_rows)
-        if (row.pid == pid && row.state == kTcpStateEstablished) sockets.established.push_back(row);
+    sockets.listeners = rows_of(index.listeners, snapshot.tcp_listeners);
+    sockets.udp = rows_of(index.udp, snapshot.udp_rows);
+    sockets.established = rows_of(index.established, snapshot.tcp_rows);
     return sockets;
 }
 

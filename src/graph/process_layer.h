@@ -18,8 +18,13 @@ inline constexpr std::size_t kUdpRowCap = 16;
 // "{address}:{port}", an IPv6 address in brackets.
 std::string endpoint_text(const std::string& address, std::uint16_t port);
 
-// The process's listeners, UDP bindings and established sockets in snapshot order.
-ProcessSockets gather_process_sockets(const FactSnapshot& snapshot, std::uint32_t pid);
+// Every process's listeners, UDP bindings and established sockets, found in one pass.
+ProcessSocketIndex index_process_sockets(const FactSnapshot& snapshot);
+
+// The process's listeners, UDP bindings and established sockets in snapshot order. The index must
+// have been built from this snapshot.
+ProcessSockets gather_process_sockets(const FactSnapshot& snapshot, const ProcessSocketIndex& index,
+                                      std::uint32_t pid);
 
 // Established sockets to non-local peers that leave on one route.
 struct RemoteSocketGroup {

@@ -19,7 +19,8 @@ void add_section(std::string& out, std::string_view summary, std::string_view bo
 
 void add_table(std::string& out, std::string_view title, const std::vector<std::string>& headers,
                const TableRows& rows) {
-    add_section(out, title, render_table(headers, rows));
+    append_table_section(out, title, headers, rows);
+    out += '\n';
 }
 
 std::string adapter_name(const FactSnapshot& s, std::uint32_t if_index) {

@@ -19,6 +19,11 @@ std::string render_table(const std::vector<std::string>& headers, const TableRow
 // A collapsed details element with the summary text and the body markup.
 std::string render_section(std::string_view summary, std::string_view body);
 
+// render_section(summary, render_table(headers, rows)) appended to out, without the two
+// intermediate copies: the listener table of a busy host runs to megabytes.
+void append_table_section(std::string& out, std::string_view summary, const std::vector<std::string>& headers,
+                          const TableRows& rows);
+
 // The twelve fact sections, then the six assessment sections, each followed by a line break.
 std::string render_evidence_sections(const FactSnapshot& snapshot);
 

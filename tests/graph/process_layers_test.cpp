@@ -94,6 +94,38 @@ TEST(ProcessNode, UdpBindingsAreCappedAtSixteen) {
     EXPECT_EQ(udp.detail->items.back().meta, "visual detail capped");
 }
 
+// The sockets are looked up once for the whole build; every process drawn afterwards must still get
+// exactly its own, in snapshot order.
+TEST(ProcessNode, ProcessesDrawnByOneBuilderKeepTheirOwnSockets) {
+    FactSnapshot s = host_with_process();
+    s.processes[77] = ProcessInfo{"helper.exe", "", "", 77};
+    s.own_addresses = {"192.168.1.20"};
+    s.tcp_listeners = {listener("127.0.0.1", 7890), listener("0.0.0.0", 80, 77), listener("::1", 7891),
+                       listener("127.0.0.1", 81, 77)};
+    s.udp_rows = {UdpRow{"0.0.0.0", 77, 53}, UdpRow{"::", kCorePid, 5353}};
+    s.tcp_rows = {established("192.168.1.20", "1.1.1.1", 77), established("192.168.1.20", "8.8.8.8"),
+                  established("2001:db8::9", "2606:4700::1", 77),
+                  TcpRow{"192.168.1.20", "9.9.9.9", 4, kCorePid, 50001, 443}};
+    GraphBuilder builder(s);
+    const std::string core_id = draw_process_node(builder, kCorePid, 1);
+    const std::string helper_id = draw_process_node(builder, 77, 1);
+    const std::string again_id = draw_process_node(builder, 77, 2);
+    const GraphNode& core = drawn(builder, core_id);
+    const GraphNode& helper = drawn(builder, helper_id);
+    const GraphNode& helper_again = drawn(builder, again_id);
+
+    EXPECT_EQ(row(core, "listeners").v, "2 · 127.0.0.1:7890");
+    EXPECT_EQ(row(core, "listeners").detail->items[1].v, "[::1]:7891");
+    EXPECT_EQ(row(core, "udp").v, "1 · [::]:5353");
+    EXPECT_EQ(row(core, "remote-sockets").v, "1"); // the closing row is not established
+    for (const GraphNode* n : {&helper, &helper_again}) {
+        EXPECT_EQ(row(*n, "listeners").v, "2 · 0.0.0.0:80");
+        EXPECT_EQ(row(*n, "listeners").detail->items[1].v, "127.0.0.1:81");
+        EXPECT_EQ(row(*n, "udp").v, "1 · 0.0.0.0:53");
+        EXPECT_EQ(row(*n, "remote-sockets").v, "2"); // one IPv4 and one IPv6 group
+    }
+}
+
 TEST(ProcessNode, SamePidAndLayerMergeAndOtherLayersDoNot) {
     FactSnapshot s = host_with_process();
     GraphBuilder builder(s);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,16 @@ TEST(RenderTable, RowsAreFittedToTheHeaders) {
 TEST(RenderSection, StartsClosedAndEscapesTheSummary) {
     EXPECT_EQ(render_section("a <b>", "<i>body</i>"),
               R"(<details><summary>a &lt;b&gt;</summary><div class="dbody"><i>body</i></div></details>)");
+}
+
+TEST(RenderSection, AppendedTableSectionMatchesTheTwoStepForm) {
+    const std::vector<std::string> headers{"A&B", "C"};
+    const TableRows rows{{"<x>", "plain"}, {"'q'"}};
+    for (const TableRows& body : {rows, TableRows{}}) {
+        std::string out = "before|";
+        append_table_section(out, "S \"1\"", headers, body);
+        EXPECT_EQ(out, "before|" + render_section("S \"1\"", render_table(headers, body)));
+    }
 }
 
 TEST(EvidenceSections, EighteenSectionsInOrderEvenWhenEmpty) {
@@ -284,6 +295,22 @@ TEST(AssessmentSections, CellsShowEachRecordsValues) {
         "<div><span class=\"k\">Signals</span><span class=\"v\">selected default-route adapter is "
         "tunnel-like "
         "\u00b7 fake-IP DNS</span></div></div>");
+}
+
+TEST(AssessmentSections, ScoresKeepTwoDecimalsWhateverTheirSize) {
+    const auto score_text = [](double score) {
+        FactSnapshot s;
+        s.intercept_score = score;
+        const std::string body =
+            section_body(render_evidence_sections(s), "V5.2 raw interception evidence assessment");
+        const std::string head = R"(<span class="k">Score</span><span class="v">)";
+        const std::size_t at = body.find(head) + head.size();
+        return body.substr(at, body.find('<', at) - at);
+    };
+    EXPECT_EQ(score_text(1234567.891), "1234567.89");
+    EXPECT_EQ(score_text(0.1), "0.10");
+    EXPECT_EQ(score_text(-7), "-7.00");
+    EXPECT_EQ(score_text(std::numeric_limits<double>::infinity()), "inf");
 }
 
 TEST(AssessmentSections, TinyNegativeScoresDoNotShowAMinusZero) {
