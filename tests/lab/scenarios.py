@@ -3,6 +3,7 @@ program runs in, with the facts a test checks against."""
 
 import os
 import shutil
+import time
 
 # Addresses of the "home" network. The peer namespace plays the gateway and owns the fixed internet
 # probe targets as the lab's own test hosts.
@@ -71,4 +72,14 @@ def tun(lab):
     lab.ip(pc, "addr", "add", f"{TUN_V4}/16", "dev", TUN)
     lab.ip(pc, "link", "set", TUN, "up")
     lab.ip(pc, "route", "add", "default", "dev", TUN, "metric", "5")
+    # The holder attaches a moment after it starts; a run before that sees the TUN as down.
+    _wait_for_carrier(lab, pc, TUN)
     return s
+
+
+def _wait_for_carrier(lab, ns, link, timeout=10):
+    deadline = time.monotonic() + timeout
+    while "LOWER_UP" not in lab.ip(ns, "link", "show", link).stdout:
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"{link} has no carrier after {timeout} s")
+        time.sleep(0.05)
