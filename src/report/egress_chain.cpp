@@ -20,15 +20,6 @@ bool is_core_name(std::string_view name) {
     return false;
 }
 
-std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
-    std::string out;
-    for (const std::string& part : parts) {
-        if (!out.empty()) out += separator;
-        out += part;
-    }
-    return out;
-}
-
 void add_row_if(ChainBlock& block, std::string_view key, const std::optional<std::string>& value) {
     if (value && !value->empty()) block.rows.push_back(kv_row(key, *value));
 }
@@ -55,7 +46,7 @@ ChainBlock tunnel_block(const FactSnapshot& s) {
         std::vector<std::string> v4;
         for (const std::string& server : s.egress_adapter_v4->dns_servers)
             if (server.find(':') == std::string::npos) v4.push_back(server);
-        if (!v4.empty()) b.rows.push_back(kv_row("DNS", joined(v4, " ")));
+        if (!v4.empty()) b.rows.push_back(kv_row("DNS", join(v4, " ")));
     }
     b.status = "OK";
     return b;

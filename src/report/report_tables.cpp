@@ -4,19 +4,6 @@
 
 namespace wirelux {
 
-namespace report_detail {
-
-std::string join(const std::vector<std::string>& parts, std::string_view separator) {
-    std::string out;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) out += separator;
-        out += parts[i];
-    }
-    return out;
-}
-
-} // namespace report_detail
-
 std::string render_table(const std::vector<std::string>& headers, const TableRows& rows) {
     if (rows.empty()) return R"(<div class="empty">no data</div>)";
     std::string out;
