@@ -46,14 +46,7 @@ private:
     std::string text_;
 };
 
-std::string join(const std::vector<std::string>& items) {
-    std::string out;
-    for (const std::string& item : items) {
-        if (!out.empty()) out += ", ";
-        out += item;
-    }
-    return out;
-}
+constexpr std::string_view kListJoin = ", ";
 
 std::string value_or_empty(const std::optional<std::string>& value) {
     return value.value_or(std::string());
@@ -98,9 +91,9 @@ void ip_config(Summary& out, const FactSnapshot& snapshot) {
             v4.push_back(address.address);
         for (const IfAddress& address : a.ipv6)
             if (is_global_ipv6_text(address.address)) v6.push_back(address.address);
-        if (!v4.empty()) out.line("    IPv4      : " + join(v4));
-        if (!v6.empty()) out.line("    IPv6(glob): " + join(v6));
-        if (!a.gateways.empty()) out.line("    Gateway   : " + join(a.gateways));
+        if (!v4.empty()) out.line("    IPv4      : " + join(v4, kListJoin));
+        if (!v6.empty()) out.line("    IPv6(glob): " + join(v6, kListJoin));
+        if (!a.gateways.empty()) out.line("    Gateway   : " + join(a.gateways, kListJoin));
     }
 }
 
@@ -113,7 +106,7 @@ void dns_servers(Summary& out, const FactSnapshot& snapshot) {
         for (const std::string& server : a.dns_servers)
             if (server.find(':') == std::string::npos) v4.push_back(server);
         out.line(pad_right(a.friendly_name, 34) + " " +
-                 pad_right(a.dhcp_enabled ? "Enabled" : "Disabled", 10) + " " + join(v4));
+                 pad_right(a.dhcp_enabled ? "Enabled" : "Disabled", 10) + " " + join(v4, kListJoin));
     }
 }
 
