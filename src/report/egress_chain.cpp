@@ -1,5 +1,6 @@
 #include "report/egress_chain.h"
 
+#include "facts/adapter_lists.h"
 #include "util/text.h"
 
 #include <array>
@@ -43,9 +44,7 @@ ChainBlock tunnel_block(const FactSnapshot& s) {
     b.rows.push_back(kv_row("ifIndex", std::to_string(s.egress_if_index_v4)));
     add_row_if(b, "via", s.gateway_v4);
     if (s.egress_adapter_v4) {
-        std::vector<std::string> v4;
-        for (const std::string& server : s.egress_adapter_v4->dns_servers)
-            if (server.find(':') == std::string::npos) v4.push_back(server);
+        const std::vector<std::string> v4 = ipv4_dns_servers(*s.egress_adapter_v4);
         if (!v4.empty()) b.rows.push_back(kv_row("DNS", join(v4, " ")));
     }
     b.status = "OK";
