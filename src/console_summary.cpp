@@ -1,5 +1,6 @@
 #include "console_summary.h"
 
+#include "facts/adapter_lists.h"
 #include "facts/egress_entries.h"
 #include "facts/if_type_word.h"
 #include "platform/console.h"
@@ -46,14 +47,7 @@ private:
     std::string text_;
 };
 
-std::string join(const std::vector<std::string>& items) {
-    std::string out;
-    for (const std::string& item : items) {
-        if (!out.empty()) out += ", ";
-        out += item;
-    }
-    return out;
-}
+constexpr std::string_view kListJoin = ", ";
 
 std::string value_or_empty(const std::optional<std::string>& value) {
     return value.value_or(std::string());
@@ -67,13 +61,6 @@ std::string adapter_name(const FactSnapshot& snapshot, std::uint32_t if_index) {
 bool is_default_route(const RouteRow& route, std::uint16_t family) {
     const char* unspecified = family == kFamilyIpv4 ? "0.0.0.0" : "::";
     return route.family == family && route.prefix_len == 0 && route.destination == unspecified;
-}
-
-// Loopback, link-local and unique-local addresses say nothing about public reachability.
-bool is_global_ipv6_text(std::string_view address) {
-    for (const char* prefix : {"::1", "fe80", "fc", "fd"})
-        if (starts_with_ci(address, prefix)) return false;
-    return true;
 }
 
 void physical_links(Summary& out, const FactSnapshot& snapshot) {
@@ -93,14 +80,11 @@ void ip_config(Summary& out, const FactSnapshot& snapshot) {
     for (const AdapterInfo& a : snapshot.adapters) {
         if (a.ipv4.empty() && a.ipv6.empty()) continue;
         out.line("  " + a.friendly_name + "  (ifIndex " + std::to_string(a.if_index) + ")");
-        std::vector<std::string> v4, v6;
-        for (const IfAddress& address : a.ipv4)
-            v4.push_back(address.address);
-        for (const IfAddress& address : a.ipv6)
-            if (is_global_ipv6_text(address.address)) v6.push_back(address.address);
-        if (!v4.empty()) out.line("    IPv4      : " + join(v4));
-        if (!v6.empty()) out.line("    IPv6(glob): " + join(v6));
-        if (!a.gateways.empty()) out.line("    Gateway   : " + join(a.gateways));
+        const std::vector<std::string> v4 = ipv4_address_texts(a);
+        const std::vector<std::string> v6 = global_ipv6_address_texts(a);
+        if (!v4.empty()) out.line("    IPv4      : " + join(v4, kListJoin));
+        if (!v6.empty()) out.line("    IPv6(glob): " + join(v6, kListJoin));
+        if (!a.gateways.empty()) out.line("    Gateway   : " + join(a.gateways, kListJoin));
     }
 }
 
@@ -109,11 +93,9 @@ void dns_servers(Summary& out, const FactSnapshot& snapshot) {
     out.line(pad_right("Interface", 34) + " " + pad_right("DHCP", 10) + " DNS");
     for (const AdapterInfo& a : snapshot.adapters) {
         if (!a.oper_up) continue;
-        std::vector<std::string> v4;
-        for (const std::string& server : a.dns_servers)
-            if (server.find(':') == std::string::npos) v4.push_back(server);
         out.line(pad_right(a.friendly_name, 34) + " " +
-                 pad_right(a.dhcp_enabled ? "Enabled" : "Disabled", 10) + " " + join(v4));
+                 pad_right(a.dhcp_enabled ? "Enabled" : "Disabled", 10) + " " +
+                 join(ipv4_dns_servers(a), kListJoin));
     }
 }
 

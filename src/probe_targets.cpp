@@ -1,5 +1,7 @@
 #include "probe_targets.h"
 
+#include "facts/adapter_lists.h"
+
 #include <algorithm>
 
 namespace wirelux {
@@ -48,8 +50,8 @@ std::vector<std::string> dns_targets(const FactSnapshot& snapshot, const std::ma
     std::vector<std::string> list;
     for (const AdapterInfo& adapter : snapshot.adapters) {
         if (!adapter.oper_up) continue;
-        for (const std::string& server : adapter.dns_servers)
-            if (server.find(':') == std::string::npos) add_target(list, cache, server);
+        for (const std::string& server : ipv4_dns_servers(adapter))
+            add_target(list, cache, server);
     }
     for (const char* target : kFixedDnsTargets) add_target(list, cache, target);
     return list;

@@ -12,15 +12,11 @@ void collect_adapters_and_routes(FactSnapshot& snapshot) {
     snapshot.routes = platform::read_route_table();
 }
 
-std::optional<AdapterInfo> adapter_with_index(const std::vector<AdapterInfo>& adapters,
-                                              std::uint32_t if_index) {
-    for (const AdapterInfo& adapter : adapters)
-        if (adapter.if_index == if_index) return adapter;
-    return std::nullopt;
-}
-
 std::optional<AdapterInfo> find_adapter(std::uint32_t if_index) {
-    return adapter_with_index(platform::enumerate_adapters(), if_index);
+    FactSnapshot fresh;
+    fresh.adapters = platform::enumerate_adapters();
+    if (const AdapterInfo* adapter = find_adapter(fresh, if_index)) return *adapter;
+    return std::nullopt;
 }
 
 } // namespace wirelux

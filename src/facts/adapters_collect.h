@@ -15,10 +15,6 @@ namespace wirelux {
 // Fills adapters, pnp_by_guid and routes from the platform.
 void collect_adapters_and_routes(FactSnapshot& snapshot);
 
-// The adapter with the interface index in a list, if any.
-std::optional<AdapterInfo> adapter_with_index(const std::vector<AdapterInfo>& adapters,
-                                              std::uint32_t if_index);
-
 // Enumerates the adapters afresh and returns the one with the interface index, if any.
 std::optional<AdapterInfo> find_adapter(std::uint32_t if_index);
 

@@ -61,15 +61,6 @@ std::optional<std::array<unsigned, 4>> ipv4_octets(std::string_view text) {
     return octets;
 }
 
-std::string join(const std::vector<std::string>& items, std::string_view separator) {
-    std::string out;
-    for (const std::string& item : items) {
-        if (!out.empty()) out += separator;
-        out += item;
-    }
-    return out;
-}
-
 bool is_wired_or_wireless(const std::string& type_word) {
     return type_word == "802.3" || type_word == "Native 802.11";
 }

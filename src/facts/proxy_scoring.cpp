@@ -248,15 +248,6 @@ void run_active_probes(std::vector<ProbeRecord>& probe_order, const ScoringProbe
     }
 }
 
-std::string join(const std::vector<std::string>& parts, std::string_view separator) {
-    std::string text;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) text += separator;
-        text += parts[i];
-    }
-    return text;
-}
-
 std::string endpoint_text(const std::string& address, std::uint16_t port) {
     const bool bracket = address.find(':') != std::string::npos;
     return (bracket ? "[" + address + "]" : address) + ":" + std::to_string(port);

@@ -47,7 +47,7 @@ std::optional<NodeItem> link_row(const RunContext& context, const AdapterInfo& a
             parts.push_back("signal " + *signal);
     }
     if (parts.empty()) return std::nullopt;
-    return make_row("link", "link", join_texts(parts, " · "), "", "", kRoleProp);
+    return make_row("link", "link", join(parts, " · "), "", "", kRoleProp);
 }
 
 // The selected route of the family runs through this interface and gateway: its ISP is probed.
@@ -238,7 +238,7 @@ std::string address_list(const std::vector<IfAddress>& addresses) {
     std::vector<std::string> texts;
     for (const IfAddress& address : addresses)
         texts.push_back(address.address);
-    return join_texts(texts, ", ");
+    return join(texts, ", ");
 }
 
 std::string family_word(std::uint16_t family) {

@@ -18,15 +18,6 @@ std::string two_decimals_text(double value) {
     return buffer;
 }
 
-std::string join_texts(const std::vector<std::string>& parts, std::string_view separator) {
-    std::string text;
-    for (const std::string& part : parts) {
-        if (!text.empty()) text += separator;
-        text += part;
-    }
-    return text;
-}
-
 std::string confidence_word(double confidence, std::string_view suffix) {
     std::string word = confidence >= 0.8 ? "confirmed" : confidence >= 0.5 ? "likely" : "possible";
     if (!suffix.empty()) {

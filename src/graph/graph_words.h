@@ -15,9 +15,6 @@ double round_hundredths(double value);
 // A score or confidence as shown in texts: rounded to two decimals and written with both ("0.85", "1.00").
 std::string two_decimals_text(double value);
 
-// The parts joined with the separator.
-std::string join_texts(const std::vector<std::string>& parts, std::string_view separator);
-
 // "confirmed" (≥ 0.8), "likely" (≥ 0.5) or "possible"; with a suffix, "{word} · {suffix}".
 std::string confidence_word(double confidence, std::string_view suffix = {});
 

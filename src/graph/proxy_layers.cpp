@@ -3,6 +3,7 @@
 #include "graph/carrier_chain.h"
 #include "graph/graph_words.h"
 #include "graph/process_layer.h"
+#include "util/text.h"
 
 #include <algorithm>
 #include <set>
@@ -45,7 +46,7 @@ ProxyRelation protocol_relation(const FactSnapshot& snapshot, std::uint32_t pid)
             std::find(endpoints.begin(), endpoints.end(), listener.endpoint) == endpoints.end())
             endpoints.push_back(listener.endpoint);
     std::string meta = "proxy protocol answered";
-    if (!endpoints.empty()) meta += " on " + join_texts(endpoints, ", ");
+    if (!endpoints.empty()) meta += " on " + join(endpoints, ", ");
     return ProxyRelation{"local proxy", kStatusOk, meta + " · application use not observed", 0.5,
                          "listener answered a proxy protocol; application use not observed"};
 }

@@ -3,6 +3,7 @@
 #include "facts/interface_assessment.h"
 #include "graph/carrier_chain.h"
 #include "graph/graph_words.h"
+#include "util/text.h"
 
 #include <optional>
 #include <string>
@@ -24,7 +25,7 @@ std::optional<NodeItem> stack_row(const FactSnapshot& snapshot) {
     }
     if (cores.empty()) return std::nullopt;
     const bool several = cores.size() > 1;
-    return make_row("stack", "stack", join_texts(cores, ", "), several ? kStatusWarn : "",
+    return make_row("stack", "stack", join(cores, ", "), several ? kStatusWarn : "",
                     several ? "multiple core candidates" : "proxy core with a TUN stack", kRoleProp);
 }
 
@@ -34,7 +35,7 @@ TunReason tun_reason(const FactSnapshot& snapshot, std::uint32_t if_index, std::
     const InterfaceAssessment* view = interface_view(snapshot, if_index);
     if (view == nullptr)
         return TunReason{std::move(reason), 0.7, "Find-NetRoute default egress + adapter assessment"};
-    return TunReason{std::move(reason), view->role_confidence, join_texts(view->evidence, " · ")};
+    return TunReason{std::move(reason), view->role_confidence, join(view->evidence, " · ")};
 }
 
 std::string draw_tun_node(GraphBuilder& builder, std::uint32_t if_index, std::int64_t layer,

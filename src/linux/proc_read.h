@@ -1,5 +1,6 @@
 #pragma once
-// Reading /proc files and links whole.
+// Reading kernel-provided files and links, bounded: /proc and /sys report no sizes, and a file
+// there can be endless.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,10 +12,11 @@
 
 namespace wirelux::platform {
 
-// The file's bytes up to limit; absent when it cannot be opened or read.
+// The file's first bytes, at most limit of them; absent when it cannot be opened or a read fails.
 std::optional<std::string> read_proc_file(const std::string& path, std::size_t limit);
 
-// The text of a symbolic link, however long; absent when it cannot be read.
+// The text of a symbolic link, however long; absent when it cannot be read. The name is taken
+// relative to the directory, or to the working directory with AT_FDCWD (an absolute name ignores it).
 std::optional<std::string> read_proc_link(int directory_fd, const char* name);
 
 // An open directory stream, closed when it goes out of scope.

@@ -1,12 +1,10 @@
 #include "linux/sysfs_net.h"
 
-#include "linux/unique_fd.h"
+#include "linux/proc_read.h"
 #include "linux/resolver_files.h"
 #include "platform/address_text.h"
 #include "util/text.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
@@ -31,12 +29,10 @@ bool exists(const std::string& path) {
 }
 
 std::string link_target_name(const std::string& path) {
-    char buffer[PATH_MAX];
-    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer - 1);
-    if (n <= 0) return {};
-    const std::string_view target(buffer, static_cast<std::size_t>(n));
-    const std::size_t slash = target.rfind('/');
-    return std::string(slash == std::string_view::npos ? target : target.substr(slash + 1));
+    const auto target = read_proc_link(AT_FDCWD, path.c_str());
+    if (!target) return {};
+    const std::size_t slash = target->rfind('/');
+    return slash == std::string::npos ? *target : target->substr(slash + 1);
 }
 
 std::optional<std::string> real_path(const std::string& path) {
@@ -90,18 +86,8 @@ std::optional<std::string> describing_uevent(const netlink::LinkRecord& link) {
 } // namespace
 
 std::optional<std::string> read_text_file(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return std::nullopt;
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-        if (text.size() > kMaxFileBytes) return std::nullopt;
-    }
+    auto text = read_proc_file(path, kMaxFileBytes + 1);
+    if (text && text->size() > kMaxFileBytes) return std::nullopt; // not a file this reader is meant for
     return text;
 }
 

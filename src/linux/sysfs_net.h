@@ -8,7 +8,8 @@
 
 namespace wirelux::platform::linux_net {
 
-// Contents of a small text file (sysfs attribute, state file); absent when it cannot be read.
+// Contents of a small text file (sysfs attribute, state file); absent when it cannot be read or is
+// larger than any such file.
 std::optional<std::string> read_text_file(const std::string& path);
 
 // True when /sys/class/net/<name> is this very link. A process that entered a new network namespace

@@ -1,5 +1,7 @@
 #include "platform/address_text.h"
 
+#include "util/ip_text.h"
+
 #include <algorithm>
 
 namespace wirelux::platform {
@@ -7,17 +9,6 @@ namespace wirelux::platform {
 namespace {
 
 constexpr char kUpperHex[] = "0123456789ABCDEF";
-constexpr char kLowerHex[] = "0123456789abcdef";
-
-void append_hex_group(std::string& out, std::uint16_t group) {
-    bool started = false;
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        const unsigned digit = (group >> shift) & 0xFu;
-        if (digit == 0 && !started && shift != 0) continue;
-        started = true;
-        out.push_back(kLowerHex[digit]);
-    }
-}
 
 void append_upper_hex(std::string& out, std::uint64_t value, int digits) {
     for (int k = digits - 1; k >= 0; --k)
@@ -27,57 +18,11 @@ void append_upper_hex(std::string& out, std::uint64_t value, int digits) {
 } // namespace
 
 std::string ipv4_text(std::span<const std::uint8_t, 4> bytes) {
-    std::string out;
-    out.reserve(15);
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (i != 0) out.push_back('.');
-        out += std::to_string(bytes[i]);
-    }
-    return out;
+    return format_ipv4(bytes.data());
 }
 
 std::string ipv6_text(std::span<const std::uint8_t, 16> bytes) {
-    std::uint16_t groups[8];
-    for (std::size_t i = 0; i < 8; ++i)
-        groups[i] = static_cast<std::uint16_t>((bytes[2 * i] << 8) | bytes[2 * i + 1]);
-
-    const bool leading_zeros = std::all_of(groups, groups + 5, [](std::uint16_t g) { return g == 0; });
-    const bool mapped = leading_zeros && groups[5] == 0xFFFF;
-    const bool compatible = leading_zeros && groups[5] == 0 && groups[6] != 0;
-    if (mapped || compatible) {
-        std::string out = mapped ? "::ffff:" : "::";
-        return out + ipv4_text(bytes.subspan<12, 4>());
-    }
-
-    int best_start = -1, best_len = 0;
-    for (int i = 0; i < 8;) {
-        if (groups[i] != 0) {
-            ++i;
-            continue;
-        }
-        int j = i;
-        while (j < 8 && groups[j] == 0)
-            ++j;
-        if (j - i > best_len) {
-            best_start = i;
-            best_len = j - i;
-        }
-        i = j;
-    }
-    if (best_len < 2) best_start = -1;
-
-    std::string out;
-    out.reserve(39);
-    for (int i = 0; i < 8; ++i) {
-        if (i == best_start) {
-            out += "::";
-            i += best_len - 1;
-            continue;
-        }
-        if (!out.empty() && out.back() != ':') out.push_back(':');
-        append_hex_group(out, groups[i]);
-    }
-    return out;
+    return format_ipv6(bytes.data());
 }
 
 std::string mac_text(std::span<const std::uint8_t> bytes) {

@@ -4,6 +4,8 @@
 #include "util/utf.h"
 
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 namespace wirelux::platform {
 
@@ -35,67 +37,46 @@ std::size_t row_count(std::string_view bytes, std::size_t row_size) {
     return claimed < present ? claimed : present;
 }
 
-template <class Row, class Convert>
-std::vector<Row> rows_from_table(std::string_view bytes, std::size_t row_size, Convert convert) {
-    const std::size_t count = row_count(bytes, row_size);
+std::string address(std::string_view row, std::size_t offset, bool ipv6) {
+    return ipv6 ? format_ipv6(at(row, offset)) : format_ipv4(at(row, offset));
+}
+
+template <class Row> std::vector<Row> rows_from_table(std::string_view bytes, const SocketRow& fields) {
+    const std::size_t count = row_count(bytes, fields.size);
     std::vector<Row> rows;
     rows.reserve(count);
-    for (std::size_t k = 0; k < count; ++k)
-        rows.push_back(convert(bytes.substr(kTableRowsOffset + k * row_size, row_size)));
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::string_view row = bytes.substr(kTableRowsOffset + k * fields.size, fields.size);
+        Row r;
+        r.local_address = address(row, fields.local_address, fields.ipv6);
+        r.local_port = port(row, fields.local_port);
+        r.pid = dword(row, fields.pid);
+        if constexpr (std::is_same_v<Row, TcpRow>) {
+            r.remote_address = address(row, fields.remote_address, fields.ipv6);
+            r.remote_port = port(row, fields.remote_port);
+            r.state = dword(row, fields.state);
+        }
+        rows.push_back(std::move(r));
+    }
     return rows;
 }
 
 } // namespace
 
 std::vector<TcpRow> tcp_rows_from_table(std::string_view bytes) {
-    // dwState, dwLocalAddr, dwLocalPort, dwRemoteAddr, dwRemotePort, dwOwningPid
-    return rows_from_table<TcpRow>(bytes, kTcpRowSize, [](std::string_view row) {
-        TcpRow r;
-        r.state = dword(row, 0);
-        r.local_address = format_ipv4(at(row, 4));
-        r.local_port = port(row, 8);
-        r.remote_address = format_ipv4(at(row, 12));
-        r.remote_port = port(row, 16);
-        r.pid = dword(row, 20);
-        return r;
-    });
+    return rows_from_table<TcpRow>(bytes, kTcpRow);
 }
 
 std::vector<TcpRow> tcp6_rows_from_table(std::string_view bytes) {
-    // ucLocalAddr[16], dwLocalScopeId, dwLocalPort, ucRemoteAddr[16], dwRemoteScopeId, dwRemotePort,
-    // dwState, dwOwningPid
-    return rows_from_table<TcpRow>(bytes, kTcp6RowSize, [](std::string_view row) {
-        TcpRow r;
-        r.local_address = format_ipv6(at(row, 0));
-        r.local_port = port(row, 20);
-        r.remote_address = format_ipv6(at(row, 24));
-        r.remote_port = port(row, 44);
-        r.state = dword(row, 48);
-        r.pid = dword(row, 52);
-        return r;
-    });
+    return rows_from_table<TcpRow>(bytes, kTcp6Row);
 }
 
 std::vector<UdpRow> udp_rows_from_table(std::string_view bytes) {
-    // dwLocalAddr, dwLocalPort, dwOwningPid
-    return rows_from_table<UdpRow>(bytes, kUdpRowSize, [](std::string_view row) {
-        UdpRow r;
-        r.local_address = format_ipv4(at(row, 0));
-        r.local_port = port(row, 4);
-        r.pid = dword(row, 8);
-        return r;
-    });
+    return rows_from_table<UdpRow>(bytes, kUdpRow);
 }
 
 std::vector<UdpRow> udp6_rows_from_table(std::string_view bytes) {
-    // ucLocalAddr[16], dwLocalScopeId, dwLocalPort, dwOwningPid
-    return rows_from_table<UdpRow>(bytes, kUdp6RowSize, [](std::string_view row) {
-        UdpRow r;
-        r.local_address = format_ipv6(at(row, 0));
-        r.local_port = port(row, 20);
-        r.pid = dword(row, 24);
-        return r;
-    });
+    return rows_from_table<UdpRow>(bytes, kUdp6Row);
 }
 
 std::optional<ProcessInfo> process_from_toolhelp_entry(std::string_view bytes) {

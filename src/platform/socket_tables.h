@@ -14,11 +14,46 @@ namespace wirelux::platform {
 
 // Row sizes and field offsets the Windows reader checks against the system headers at compile time.
 namespace layout {
-inline constexpr std::size_t kTableRowsOffset = 4;    // after the DWORD row count
-inline constexpr std::size_t kTcpRowSize = 24;        // MIB_TCPROW_OWNER_PID
-inline constexpr std::size_t kTcp6RowSize = 56;       // MIB_TCP6ROW_OWNER_PID
-inline constexpr std::size_t kUdpRowSize = 12;        // MIB_UDPROW_OWNER_PID
-inline constexpr std::size_t kUdp6RowSize = 28;       // MIB_UDP6ROW_OWNER_PID
+inline constexpr std::size_t kTableRowsOffset = 4; // after the DWORD row count
+
+// Where one socket table row keeps its fields. Addresses are 4 or 16 bytes; ports are DWORDs holding
+// the network-order port in their low two bytes. UDP rows have no remote end and no state.
+struct SocketRow {
+    std::size_t size;
+    bool ipv6;
+    std::size_t local_address;
+    std::size_t local_port;
+    std::size_t pid;
+    std::size_t remote_address = 0;
+    std::size_t remote_port = 0;
+    std::size_t state = 0;
+};
+
+// MIB_TCPROW_OWNER_PID: dwState, dwLocalAddr, dwLocalPort, dwRemoteAddr, dwRemotePort, dwOwningPid
+inline constexpr SocketRow kTcpRow{.size = 24,
+                                   .ipv6 = false,
+                                   .local_address = 4,
+                                   .local_port = 8,
+                                   .pid = 20,
+                                   .remote_address = 12,
+                                   .remote_port = 16,
+                                   .state = 0};
+// MIB_TCP6ROW_OWNER_PID: ucLocalAddr[16], dwLocalScopeId, dwLocalPort, ucRemoteAddr[16],
+// dwRemoteScopeId, dwRemotePort, dwState, dwOwningPid
+inline constexpr SocketRow kTcp6Row{.size = 56,
+                                    .ipv6 = true,
+                                    .local_address = 0,
+                                    .local_port = 20,
+                                    .pid = 52,
+                                    .remote_address = 24,
+                                    .remote_port = 44,
+                                    .state = 48};
+// MIB_UDPROW_OWNER_PID: dwLocalAddr, dwLocalPort, dwOwningPid
+inline constexpr SocketRow kUdpRow{.size = 12, .ipv6 = false, .local_address = 0, .local_port = 4, .pid = 8};
+// MIB_UDP6ROW_OWNER_PID: ucLocalAddr[16], dwLocalScopeId, dwLocalPort, dwOwningPid
+inline constexpr SocketRow kUdp6Row{
+    .size = 28, .ipv6 = true, .local_address = 0, .local_port = 20, .pid = 24};
+
 inline constexpr std::size_t kProcessEntrySize = 568; // PROCESSENTRY32W
 inline constexpr std::size_t kProcessEntryPidOffset = 8;
 inline constexpr std::size_t kProcessEntryExeFileOffset = 44;

@@ -1,5 +1,6 @@
 #include "report/egress_chain.h"
 
+#include "facts/adapter_lists.h"
 #include "util/text.h"
 
 #include <array>
@@ -18,15 +19,6 @@ bool is_core_name(std::string_view name) {
     for (const std::string_view word : kCoreWords)
         if (lower.find(word) != std::string::npos) return true;
     return false;
-}
-
-std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
-    std::string out;
-    for (const std::string& part : parts) {
-        if (!out.empty()) out += separator;
-        out += part;
-    }
-    return out;
 }
 
 void add_row_if(ChainBlock& block, std::string_view key, const std::optional<std::string>& value) {
@@ -52,10 +44,8 @@ ChainBlock tunnel_block(const FactSnapshot& s) {
     b.rows.push_back(kv_row("ifIndex", std::to_string(s.egress_if_index_v4)));
     add_row_if(b, "via", s.gateway_v4);
     if (s.egress_adapter_v4) {
-        std::vector<std::string> v4;
-        for (const std::string& server : s.egress_adapter_v4->dns_servers)
-            if (server.find(':') == std::string::npos) v4.push_back(server);
-        if (!v4.empty()) b.rows.push_back(kv_row("DNS", joined(v4, " ")));
+        const std::vector<std::string> v4 = ipv4_dns_servers(*s.egress_adapter_v4);
+        if (!v4.empty()) b.rows.push_back(kv_row("DNS", join(v4, " ")));
     }
     b.status = "OK";
     return b;

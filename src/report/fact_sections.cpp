@@ -1,5 +1,6 @@
 // The plain fact tables, mirroring the console summary section by section.
 
+#include "facts/adapter_lists.h"
 #include "facts/egress_entries.h"
 #include "report/report_tables.h"
 #include "util/text.h"
@@ -28,12 +29,6 @@ std::string adapter_name(const FactSnapshot& s, std::uint32_t if_index) {
     return adapter ? adapter->friendly_name : std::string();
 }
 
-bool is_global_ipv6_text(std::string_view address) {
-    for (const char* prefix : {"::1", "fe80", "fc", "fd"})
-        if (starts_with_ci(address, prefix)) return false;
-    return true;
-}
-
 TableRows adapter_rows(const FactSnapshot& s) {
     TableRows rows;
     rows.reserve(s.adapters.size());
@@ -47,13 +42,8 @@ TableRows ip_configuration_rows(const FactSnapshot& s) {
     TableRows rows;
     for (const AdapterInfo& a : s.adapters) {
         if (a.ipv4.empty() && a.ipv6.empty()) continue;
-        std::vector<std::string> v4, v6;
-        for (const IfAddress& address : a.ipv4)
-            v4.push_back(address.address);
-        for (const IfAddress& address : a.ipv6)
-            if (is_global_ipv6_text(address.address)) v6.push_back(address.address);
-        rows.push_back({a.friendly_name, std::to_string(a.if_index), join(v4, kCellJoin), join(v6, kCellJoin),
-                        join(a.gateways, kCellJoin)});
+        rows.push_back({a.friendly_name, std::to_string(a.if_index), join(ipv4_address_texts(a), kCellJoin),
+                        join(global_ipv6_address_texts(a), kCellJoin), join(a.gateways, kCellJoin)});
     }
     return rows;
 }
@@ -62,10 +52,8 @@ TableRows dns_rows(const FactSnapshot& s) {
     TableRows rows;
     for (const AdapterInfo& a : s.adapters) {
         if (!a.oper_up) continue;
-        std::vector<std::string> v4;
-        for (const std::string& server : a.dns_servers)
-            if (server.find(':') == std::string::npos) v4.push_back(server);
-        rows.push_back({a.friendly_name, a.dhcp_enabled ? "Enabled" : "Disabled", join(v4, kCellJoin)});
+        rows.push_back(
+            {a.friendly_name, a.dhcp_enabled ? "Enabled" : "Disabled", join(ipv4_dns_servers(a), kCellJoin)});
     }
     return rows;
 }

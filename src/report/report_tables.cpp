@@ -6,19 +6,6 @@
 
 namespace wirelux {
 
-namespace report_detail {
-
-std::string join(const std::vector<std::string>& parts, std::string_view separator) {
-    std::string out;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) out += separator;
-        out += parts[i];
-    }
-    return out;
-}
-
-} // namespace report_detail
-
 namespace {
 
 // The characters html_escape replaces. A plain loop: find_first_of with a set costs one library call

@@ -31,7 +31,6 @@ std::string render_evidence_sections(const FactSnapshot& snapshot);
 namespace report_detail {
 void append_fact_sections(std::string& out, const FactSnapshot& snapshot);
 void append_assessment_sections(std::string& out, const FactSnapshot& snapshot);
-std::string join(const std::vector<std::string>& parts, std::string_view separator);
 } // namespace report_detail
 
 } // namespace wirelux

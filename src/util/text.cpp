@@ -65,6 +65,15 @@ namespace {
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 } // namespace
 
+std::string join(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) out += separator;
+        out += parts[i];
+    }
+    return out;
+}
+
 std::string_view trim(std::string_view text) {
     std::size_t begin = 0, end = text.size();
     while (begin < end && is_space(text[begin])) ++begin;

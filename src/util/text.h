@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace wirelux {
 
@@ -18,6 +19,9 @@ std::string pad_right(std::string_view text, std::size_t width);
 
 // The text padded with spaces on the left to at least width characters; never cut.
 std::string pad_left(std::string_view text, std::size_t width);
+
+// The parts with the separator between each two of them; empty parts keep their place.
+std::string join(const std::vector<std::string>& parts, std::string_view separator);
 
 // The text without leading and trailing ASCII white space (space, tab, CR, LF, VT, FF).
 std::string_view trim(std::string_view text);

@@ -16,21 +16,35 @@ namespace {
 
 // The byte readers follow these structures; a header that disagrees must not compile.
 static_assert(offsetof(MIB_TCPTABLE_OWNER_PID, table) == layout::kTableRowsOffset);
-static_assert(sizeof(MIB_TCPROW_OWNER_PID) == layout::kTcpRowSize);
-static_assert(offsetof(MIB_TCPROW_OWNER_PID, dwOwningPid) == 20);
 static_assert(offsetof(MIB_TCP6TABLE_OWNER_PID, table) == layout::kTableRowsOffset);
-static_assert(sizeof(MIB_TCP6ROW_OWNER_PID) == layout::kTcp6RowSize);
-static_assert(offsetof(MIB_TCP6ROW_OWNER_PID, dwLocalPort) == 20);
-static_assert(offsetof(MIB_TCP6ROW_OWNER_PID, ucRemoteAddr) == 24);
-static_assert(offsetof(MIB_TCP6ROW_OWNER_PID, dwRemotePort) == 44);
-static_assert(offsetof(MIB_TCP6ROW_OWNER_PID, dwState) == 48);
-static_assert(offsetof(MIB_TCP6ROW_OWNER_PID, dwOwningPid) == 52);
 static_assert(offsetof(MIB_UDPTABLE_OWNER_PID, table) == layout::kTableRowsOffset);
-static_assert(sizeof(MIB_UDPROW_OWNER_PID) == layout::kUdpRowSize);
 static_assert(offsetof(MIB_UDP6TABLE_OWNER_PID, table) == layout::kTableRowsOffset);
-static_assert(sizeof(MIB_UDP6ROW_OWNER_PID) == layout::kUdp6RowSize);
-static_assert(offsetof(MIB_UDP6ROW_OWNER_PID, dwLocalPort) == 20);
-static_assert(offsetof(MIB_UDP6ROW_OWNER_PID, dwOwningPid) == 24);
+
+static_assert(sizeof(MIB_TCPROW_OWNER_PID) == layout::kTcpRow.size);
+static_assert(offsetof(MIB_TCPROW_OWNER_PID, dwState) == layout::kTcpRow.state);
+static_assert(offsetof(MIB_TCPROW_OWNER_PID, dwLocalAddr) == layout::kTcpRow.local_address);
+static_assert(offsetof(MIB_TCPROW_OWNER_PID, dwLocalPort) == layout::kTcpRow.local_port);
+static_assert(offsetof(MIB_TCPROW_OWNER_PID, dwRemoteAddr) == layout::kTcpRow.remote_address);
+static_assert(offsetof(MIB_TCPROW_OWNER_PID, dwRemotePort) == layout::kTcpRow.remote_port);
+static_assert(offsetof(MIB_TCPROW_OWNER_PID, dwOwningPid) == layout::kTcpRow.pid);
+
+static_assert(sizeof(MIB_TCP6ROW_OWNER_PID) == layout::kTcp6Row.size);
+static_assert(offsetof(MIB_TCP6ROW_OWNER_PID, ucLocalAddr) == layout::kTcp6Row.local_address);
+static_assert(offsetof(MIB_TCP6ROW_OWNER_PID, dwLocalPort) == layout::kTcp6Row.local_port);
+static_assert(offsetof(MIB_TCP6ROW_OWNER_PID, ucRemoteAddr) == layout::kTcp6Row.remote_address);
+static_assert(offsetof(MIB_TCP6ROW_OWNER_PID, dwRemotePort) == layout::kTcp6Row.remote_port);
+static_assert(offsetof(MIB_TCP6ROW_OWNER_PID, dwState) == layout::kTcp6Row.state);
+static_assert(offsetof(MIB_TCP6ROW_OWNER_PID, dwOwningPid) == layout::kTcp6Row.pid);
+
+static_assert(sizeof(MIB_UDPROW_OWNER_PID) == layout::kUdpRow.size);
+static_assert(offsetof(MIB_UDPROW_OWNER_PID, dwLocalAddr) == layout::kUdpRow.local_address);
+static_assert(offsetof(MIB_UDPROW_OWNER_PID, dwLocalPort) == layout::kUdpRow.local_port);
+static_assert(offsetof(MIB_UDPROW_OWNER_PID, dwOwningPid) == layout::kUdpRow.pid);
+
+static_assert(sizeof(MIB_UDP6ROW_OWNER_PID) == layout::kUdp6Row.size);
+static_assert(offsetof(MIB_UDP6ROW_OWNER_PID, ucLocalAddr) == layout::kUdp6Row.local_address);
+static_assert(offsetof(MIB_UDP6ROW_OWNER_PID, dwLocalPort) == layout::kUdp6Row.local_port);
+static_assert(offsetof(MIB_UDP6ROW_OWNER_PID, dwOwningPid) == layout::kUdp6Row.pid);
 
 SizedCallStatus status_of(DWORD result) {
     if (result == NO_ERROR) return SizedCallStatus::Done;

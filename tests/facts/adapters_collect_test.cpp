@@ -61,17 +61,19 @@ TEST(AdapterDeviceJoin, GuidMatchesWhateverItsCase) {
 }
 
 TEST(AdapterLookup, FindsByInterfaceIndexOnly) {
-    std::vector<AdapterInfo> adapters(3);
+    FactSnapshot snapshot;
+    std::vector<AdapterInfo>& adapters = snapshot.adapters;
+    adapters.resize(3);
     adapters[0].if_index = 1;
     adapters[1].if_index = 14;
     adapters[1].ipv6_if_index = 7;
     adapters[1].friendly_name = "Ethernet";
     adapters[2].if_index = 7;
     adapters[2].friendly_name = "Wi-Fi";
-    EXPECT_EQ(adapter_with_index(adapters, 14)->friendly_name, "Ethernet");
-    EXPECT_EQ(adapter_with_index(adapters, 7)->friendly_name, "Wi-Fi");
-    EXPECT_FALSE(adapter_with_index(adapters, 2));
-    EXPECT_FALSE(adapter_with_index({}, 1));
+    EXPECT_EQ(find_adapter(snapshot, 14), &adapters[1]);
+    EXPECT_EQ(find_adapter(snapshot, 7), &adapters[2]);
+    EXPECT_EQ(find_adapter(snapshot, 2), nullptr);
+    EXPECT_EQ(find_adapter(FactSnapshot{}, 1), nullptr);
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace wirelux {
 namespace {
 
@@ -46,6 +49,14 @@ TEST(Padding, CountsCharactersNotBytesAndNeverCuts) {
     EXPECT_EQ(pad_right("toolong", 3), "toolong");
     EXPECT_EQ(pad_left("15", 3), " 15");
     EXPECT_EQ(pad_left("1234", 3), "1234");
+}
+
+TEST(Join, PutsTheSeparatorBetweenPartsOnlyAndKeepsEmptyParts) {
+    EXPECT_EQ(join({}, ", "), "");
+    EXPECT_EQ(join({"10.0.0.1"}, ", "), "10.0.0.1");
+    EXPECT_EQ(join({"a", "b", "c"}, " \u00b7 "), "a \u00b7 b \u00b7 c");
+    EXPECT_EQ(join({"", "b", ""}, "|"), "|b|"); // empty parts are not dropped
+    EXPECT_EQ(join({"a", "b"}, ""), "ab");
 }
 
 TEST(Trim, RemovesSurroundingWhiteSpace) {
