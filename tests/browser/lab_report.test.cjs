@@ -156,8 +156,11 @@ describe("lab reports", () => {
       const r = await page.evaluate(() => {
         const canvas = document.getElementById("graph-svg").getBoundingClientRect();
         const drawing = document.getElementById("graph-world").getBoundingClientRect();
-        return { canvas, drawing };
+        const footer = document.querySelector("footer").getBoundingClientRect().top;
+        return { canvas, drawing, footer };
       });
+      // The canvas follows the window's new height: it still ends above the fixed footer.
+      assert.ok(r.canvas.bottom <= r.footer + 0.5, `canvas bottom ${r.canvas.bottom}, footer top ${r.footer}`);
       assert.ok(
         r.drawing.left >= r.canvas.left && r.drawing.right <= r.canvas.right,
         `the drawing spans ${r.drawing.left}..${r.drawing.right}, ` +

@@ -1308,13 +1308,13 @@
   }
 
   // The graph view takes the whole window height under the tab bar (and above a fixed footer) so
-  // the canvas is as large as the screen allows.
-  function placeGraphView(win, document, section, tabs) {
+  // the canvas is as large as the screen allows. A resize only re-sizes it; it does not scroll.
+  function placeGraphView(win, document, section, tabs, scroll) {
     var bar = tabs.length > 0 ? tabs[0].parentNode : null;
     var barH = bar && bar.getBoundingClientRect ? bar.getBoundingClientRect().height : 0;
     var h = Math.max(320, (win.innerHeight || DEFAULT_VIEW_H) - barH - fixedFooterHeight(win, document) - 2);
     section.style.height = Math.round(h) + "px";
-    if (bar && bar.scrollIntoView) bar.scrollIntoView({ block: "start" });
+    if (scroll && bar && bar.scrollIntoView) bar.scrollIntoView({ block: "start" });
   }
 
   function start(win, document) {
@@ -1331,7 +1331,7 @@
         if (section) section.classList.toggle("hidden", v !== name);
       });
       if (name !== "graph") return;
-      placeGraphView(win, document, viewer.section, tabs);
+      placeGraphView(win, document, viewer.section, tabs, true);
       win.setTimeout(function () {
         if (viewer.isManual()) viewer.fit();
         else viewer.autoLayoutAndFit();
@@ -1348,6 +1348,7 @@
       if (resizeTimer !== null) win.clearTimeout(resizeTimer);
       resizeTimer = win.setTimeout(function () {
         resizeTimer = null;
+        placeGraphView(win, document, viewer.section, tabs, false);
         viewer.fit();
       }, 20);
     });
