@@ -2,7 +2,9 @@
 #include "platform/services.h"
 
 #include "linux/proc_read.h"
+#include "linux/service_units.h"
 #include "platform/process_query.h"
+#include "util/utf.h"
 
 #include <algorithm>
 #include <array>
@@ -28,34 +30,39 @@ std::string executable_of(std::uint32_t pid) {
     return image_path_from_exe_link(*link, names_a_file);
 }
 
-std::vector<ServiceInfo> running_service_units() {
+} // namespace
+
+std::vector<ServiceInfo> service_units_under(const std::string& slice_directory) {
     std::vector<ServiceInfo> services;
-    for (const char* slice : kSystemSlices) {
-        DirStream dir(::opendir(slice));
-        if (!dir.valid()) continue;
-        std::vector<std::string> units;
+    std::vector<std::string> units;
+    {
+        DirStream dir(::opendir(slice_directory.c_str()));
+        if (!dir.valid()) return services;
         while (const dirent* entry = ::readdir(dir.get())) {
             if (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) continue;
             if (is_service_unit_name(entry->d_name)) units.emplace_back(entry->d_name);
         }
-        std::sort(units.begin(), units.end());
-        for (const std::string& unit : units) {
-            const auto procs =
-                read_proc_file(std::string(slice) + "/" + unit + "/cgroup.procs", kCgroupProcsLimit);
-            if (!procs) continue;
-            const auto pid = first_cgroup_pid(*procs);
-            if (!pid) continue;
-            services.push_back(ServiceInfo{unit, unit, "Running", executable_of(*pid)});
-        }
-        break; // one hierarchy is enough
+    }
+    std::sort(units.begin(), units.end());
+    for (const std::string& unit : units) {
+        const auto procs = read_proc_file(slice_directory + "/" + unit + "/cgroup.procs", kCgroupProcsLimit);
+        if (!procs) continue;
+        const auto pid = first_cgroup_pid(*procs);
+        if (!pid) continue;
+        const std::string name = sanitize_utf8(unit);
+        services.push_back(ServiceInfo{name, name, "Running", executable_of(*pid)});
     }
     return services;
 }
 
-} // namespace
-
 std::vector<ServiceInfo> list_running(ServiceKind kind) {
-    if (kind == ServiceKind::Services) return running_service_units();
+    if (kind == ServiceKind::Services) {
+        for (const char* slice : kSystemSlices) {
+            struct stat info {};
+            if (::stat(slice, &info) == 0 && S_ISDIR(info.st_mode)) return service_units_under(slice);
+        }
+        return {};
+    }
     const auto modules = read_proc_file("/proc/modules", kModulesLimit);
     return modules ? parse_proc_modules(*modules) : std::vector<ServiceInfo>{};
 }
