@@ -12,7 +12,9 @@
 #include "facts/proxy_endpoints.h"
 #include "facts/proxy_scoring.h"
 #include "facts/proxy_settings.h"
+#include "facts/service_scan.h"
 #include "facts/socket_snapshots.h"
+#include "facts/software_scan.h"
 #include "platform/icmp.h"
 #include "platform/process_env.h"
 #include "platform/process_query.h"
@@ -96,11 +98,13 @@ FactSnapshot collect_facts() {
 
     collect_socket_snapshots(s, live_socket_readers());
     find_wininet_endpoint_owners(s);
+    collect_software_hits(s);
     timing_mark("tcp-snapshots");
 
     record_proxy_assessment(s, score_listeners(s));
     timing_mark("listener-discovery");
 
+    collect_vpn_services(s);
     timing_mark("services");
 
     s.route_source_probe = route_source.get();
