@@ -11,6 +11,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -376,6 +377,54 @@ TEST(CampusProbesOnLoopback, TheFallbackConnectSucceedsOrFailsForReal) {
     const CampusTaskResult refused = run_campus_task(CampusTask::api, live_on_loopback({}));
     EXPECT_FALSE(refused.http);
     EXPECT_EQ(refused.fallback, FallbackOutcome::failed);
+}
+
+// Answers one query on loopback port 53 with one A record, then stops.
+class OneAnswerResolver {
+public:
+    explicit OneAnswerResolver(std::array<std::uint8_t, 4> address) {
+        auto socket = Socket::open_udp(*SocketAddress::parse("127.0.0.1", 53));
+        if (!socket) return;
+        thread_ = std::thread([s = std::move(*socket), address]() mutable {
+            std::array<std::uint8_t, 512> buffer{};
+            const auto query = s.receive_from(buffer, deadline_after(5000));
+            if (!query || query->size < 12) return;
+            std::vector<std::uint8_t> reply(buffer.begin(), buffer.begin() + static_cast<long>(query->size));
+            reply[2] = 0x81;
+            reply[3] = 0x80;
+            reply[7] = 1;
+            const std::uint8_t record[] = {0xC0, 0x0C, 0, 1, 0, 1, 0, 0, 0, 60, 0, 4};
+            reply.insert(reply.end(), std::begin(record), std::end(record));
+            reply.insert(reply.end(), address.begin(), address.end());
+            s.send_to(reply, query->from, deadline_after(1000));
+        });
+    }
+    ~OneAnswerResolver() {
+        if (thread_.joinable()) thread_.join();
+    }
+    bool running() const { return thread_.joinable(); }
+
+private:
+    std::thread thread_;
+};
+
+TEST(CampusProbesOnLoopback, AResolverAnsweringAFakeAddressIsMarkedAsAProxy) {
+    OneAnswerResolver resolver({198, 18, 0, 5});
+    if (!resolver.running()) GTEST_SKIP() << "cannot bind 127.0.0.1 port 53 here";
+    const CampusNetwork live = live_campus_network();
+    CampusNetwork network;
+    network.dns = [&live](std::string_view, unsigned timeout_ms) {
+        return live.dns("127.0.0.1", timeout_ms);
+    };
+    std::vector<CampusTaskResult> results(5);
+    results[3] = run_campus_task(CampusTask::dns_backup, network);
+    CampusFacts campus;
+    store_campus_results(campus, results);
+    ASSERT_TRUE(campus.dns_backup);
+    EXPECT_TRUE(campus.dns_backup->ok);
+    EXPECT_EQ(campus.dns_backup->answer, "198.18.0.5");
+    EXPECT_GE(campus.dns_backup->elapsed, 0);
+    EXPECT_EQ(campus.dns_backup_kind, "proxy");
 }
 
 } // namespace
