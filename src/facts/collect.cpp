@@ -1,6 +1,7 @@
 #include "facts/collect.h"
 
 #include "facts/adapters_collect.h"
+#include "facts/campus_collect.h"
 #include "facts/echo_run.h"
 #include "facts/egress.h"
 #include "facts/gateway_probes.h"
@@ -125,6 +126,7 @@ FactSnapshot collect_facts() {
     probe_gateways(s, echo);
     timing_mark("gw-probes");
 
+    collect_campus_facts(s, echo, live_campus_network());
     timing_mark("kam-facts");
     return s;
 }

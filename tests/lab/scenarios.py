@@ -83,3 +83,88 @@ def _wait_for_carrier(lab, ns, link, timeout=10):
         if time.monotonic() > deadline:
             raise RuntimeError(f"{link} has no carrier after {timeout} s")
         time.sleep(0.05)
+
+
+# The KAM campus network's fixed addresses, owned here by the peer namespace as the lab's own hosts.
+CAMPUS_PORTAL = "10.0.0.55"
+CAMPUS_API = "10.0.0.54"
+CAMPUS_DNS_PRIMARY = "10.0.32.32"
+CAMPUS_DNS_BACKUP = "10.0.32.33"
+CAMPUS_PORTAL_TITLE = "KAM Lab Portal"
+CAMPUS_USER = "s2301lab"
+CAMPUS_ONLINE_IP = "10.12.3.4"
+CAMPUS_SUM_BYTES = 123456789
+CAMPUS_SUM_SECONDS = 3600
+CAMPUS_DNS_ANSWER = "10.0.0.80"
+
+# The srun portal: its root redirects to the login page, and rad_user_info answers JSONP.
+_CAMPUS_PORTAL_SERVER = f"""
+import http.server, json
+page = b'<html><head><title>{CAMPUS_PORTAL_TITLE}</title></head><body>srun</body></html>'
+info = json.dumps({{"error": "ok", "user_name": "{CAMPUS_USER}", "online_ip": "{CAMPUS_ONLINE_IP}",
+                    "sum_bytes": {CAMPUS_SUM_BYTES}, "sum_seconds": {CAMPUS_SUM_SECONDS}}})
+class Portal(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        if self.path == '/':
+            self.send_response(302)
+            self.send_header('Location', '/srun_portal_pc?ac_id=1&theme=basic')
+            self.end_headers()
+        elif self.path.startswith('/srun_portal_pc'):
+            self.reply(page, 'text/html')
+        elif self.path.startswith('/cgi-bin/rad_user_info'):
+            self.reply(('jQuery1124_1700000000(' + info + ')').encode(), 'text/plain')
+        else:
+            self.send_error(404)
+    def reply(self, body, kind):
+        self.send_response(200)
+        self.send_header('Content-Type', kind)
+        self.send_header('Content-Length', str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+    def log_message(self, *args):
+        pass
+http.server.HTTPServer(('{CAMPUS_PORTAL}', 80), Portal).serve_forever()
+"""
+
+# The API host only takes connections and closes them: a port that is open but speaks no HTTP.
+_CAMPUS_API_ACCEPTOR = f"""
+import socket
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(('{CAMPUS_API}', 8800))
+s.listen(16)
+while True:
+    c, _ = s.accept()
+    c.close()
+"""
+
+
+def campus(lab):
+    """Home, where the peer also plays the KAM campus hosts: the srun portal, an API port that accepts
+    but never answers, and a resolver on the primary address only (the backup address answers echoes
+    but no DNS). Without dnsmasq no resolver runs; the facts say which."""
+    s = home(lab)
+    net = s.facts["peer"]
+    for address in (CAMPUS_PORTAL, CAMPUS_API, CAMPUS_DNS_PRIMARY, CAMPUS_DNS_BACKUP):
+        lab.ip(net, "addr", "add", f"{address}/32", "dev", "lo")
+    lab.spawn(net, "python3", "-c", _CAMPUS_PORTAL_SERVER)
+    lab.spawn(net, "python3", "-c", _CAMPUS_API_ACCEPTOR)
+    dnsmasq = shutil.which("dnsmasq")
+    if dnsmasq:
+        lab.spawn(net, dnsmasq, "--keep-in-foreground", "--conf-file=/dev/null", "--no-resolv", "--no-hosts",
+                  "--pid-file=", "--bind-interfaces", f"--listen-address={CAMPUS_DNS_PRIMARY}",
+                  f"--address=/#/{CAMPUS_DNS_ANSWER}")
+    _wait_for_listener(lab, net, "-ltn", f"{CAMPUS_PORTAL}:80")
+    _wait_for_listener(lab, net, "-ltn", f"{CAMPUS_API}:8800")
+    if dnsmasq:
+        _wait_for_listener(lab, net, "-lun", f"{CAMPUS_DNS_PRIMARY}:53")
+    s.facts["resolver"] = dnsmasq is not None
+    return s
+
+
+def _wait_for_listener(lab, ns, kind, local, timeout=10):
+    deadline = time.monotonic() + timeout
+    while local not in lab.exec(ns, "ss", "-H", kind).stdout:
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"nothing listens on {local} after {timeout} s")
+        time.sleep(0.05)

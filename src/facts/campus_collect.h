@@ -1,0 +1,28 @@
+#pragma once
+// The campus block of the snapshot: whether each KAM address answers an echo, which route the
+// machine would take to it, and what the campus service probes found.
+
+#include "facts/echo_run.h"
+#include "facts/snapshot.h"
+#include "probe/campus_probes.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wirelux {
+
+inline constexpr const char* kCampusReachabilityLabel = "KAM reachability";
+
+// The route the forwarding table picks for an IPv4 address: the longest matching prefix, then the
+// lowest route plus interface metric, then table order. The text is the adapter's name with its
+// interface index, then " gw " and the next hop unless the route is on-link. Absent when no IPv4 route
+// matches.
+std::optional<std::string> campus_route_text(std::string_view target, const std::vector<RouteRow>& routes,
+                                             const std::vector<AdapterInfo>& adapters);
+
+// Echoes the campus addresses, reads their routes from the snapshot and runs the service probes.
+void collect_campus_facts(FactSnapshot& snapshot, const EchoFn& echo, const CampusNetwork& network);
+
+} // namespace wirelux
