@@ -66,7 +66,8 @@ int run_wirelux() {
     prewarm_caches(context);
 
     const GraphDocument graph =
-        build_graph(context, [](const std::string& target) { return platform::icmp_echo(target); });
+        build_graph(context, [](const std::string& target) { return platform::icmp_echo(target); },
+                    [](const std::string& resolver) { return dns_probe(resolver, kDnsCacheTimeoutMs); });
     timing_mark("graph-build");
 
     progress_tick("rendering report");

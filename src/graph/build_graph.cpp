@@ -3,21 +3,25 @@
 #include "graph/egress_layer.h"
 #include "graph/graph_pass.h"
 #include "graph/proxy_layers.h"
+#include "graph/sidecar_layer.h"
 
 namespace wirelux {
 
-GraphDocument build_graph(RunContext& context, const EchoFn& echo) {
+GraphDocument build_graph(RunContext& context, const EchoFn& echo, const DnsFn& dns) {
     GraphBuilder builder(context.snapshot, graph_limits(context));
-    GraphPass pass{builder, context, echo};
+    GraphPass pass{builder, context, echo, dns};
 
     draw_source_node(builder);
     draw_adapter_inventory(builder);
     draw_default_route_v4(pass);
     draw_default_route_v6(pass);
+    add_tun_resolver_rows(pass);
     draw_proxy_layers(builder);
     draw_idle_core_routes(pass);
     draw_alternate_routes(pass);
+    draw_intercept_sidecar(builder);
     builder.order_source_rows();
+    draw_campus_nodes(pass);
     return builder.document();
 }
 

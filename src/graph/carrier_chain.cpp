@@ -4,6 +4,7 @@
 #include "facts/if_type_word.h"
 #include "facts/interface_assessment.h"
 #include "graph/graph_words.h"
+#include "graph/sidecar_layer.h"
 #include "graph/wifi_signal.h"
 #include "probe_targets.h"
 #include "util/text.h"
@@ -290,6 +291,7 @@ std::string draw_nic_node(GraphPass& pass, std::uint32_t if_index, std::uint16_t
         builder.add_node("nic-" + std::to_string(if_index), adapter_label(snapshot, if_index), std::move(sub),
                          kNodeNic, up ? kStatusOk : kStatusDown, false, std::move(rows));
     builder.set_if_index(id, if_index);
+    add_resolver_rows(pass, id, if_index, kPhysicalDnsTitle);
     nic_ids.emplace(if_index, id);
     return id;
 }

@@ -225,7 +225,7 @@ Ids ordered_source_rows(const FactSnapshot& s) {
     RunContext context(s);
     GraphBuilder builder(s);
     test::RecordingEcho echo;
-    GraphPass pass{builder, context, echo.fn()};
+    GraphPass pass{builder, context, echo.fn(), {}};
     draw_source_node(builder);
     draw_adapter_inventory(builder);
     draw_default_route_v4(pass);
@@ -347,7 +347,7 @@ TEST(CarrierChain, InterfaceWithoutAdapterIsDrawnDownWithoutRows) {
     FactSnapshot s;
     RunContext context(s);
     GraphBuilder builder(s);
-    GraphPass pass{builder, context, {}};
+    GraphPass pass{builder, context, {}, {}};
     CarrierRoute route;
     route.if_index = 33;
     EXPECT_EQ(draw_carrier_chain(pass, route), "nic-33");
