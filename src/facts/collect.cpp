@@ -42,10 +42,25 @@ std::future<RouteSourceProbe> start_route_source_probe() {
     }
 }
 
+void record_proxy_environment(FactSnapshot& s) {
+    const auto record = [&s](const char* name) {
+        if (std::optional<std::string> value = platform::environment_variable(name))
+            s.proxy_environment.emplace(name, std::move(*value));
+    };
+    for (const char* name : kProxyEnvironmentVariables)
+        record(name);
+    record(kNoProxyVariable);
+}
+
 // The listeners' scores from the live machine: its explicit proxy settings, its processes and the
 // two proxy-protocol probes.
 ProxyAssessmentLists score_listeners(const FactSnapshot& s) {
-    const auto settings = explicit_proxy_setting_texts(s, platform::environment_variable);
+    const auto settings =
+        explicit_proxy_setting_texts(s, [&s](std::string_view name) -> std::optional<std::string> {
+            const auto found = s.proxy_environment.find(std::string(name));
+            if (found == s.proxy_environment.end()) return std::nullopt;
+            return found->second;
+        });
     ScoringInputs inputs;
     inputs.endpoints = explicit_proxy_endpoints(settings, [](const ProxySettingText& setting) {
         std::vector<ExplicitEndpoint> endpoints;
@@ -94,6 +109,7 @@ FactSnapshot collect_facts() {
     s.own_addresses = own_addresses(s.adapters);
     s.own_names = own_names(s);
     collect_system_proxy_settings(s);
+    record_proxy_environment(s);
     record_processes(s, platform::read_process_list());
     timing_mark("proxy-registry");
 

@@ -28,6 +28,7 @@ inline constexpr const char* kHttpConnectProbeTask = "HTTP CONNECT probe";
 // Only the upper-case names are read.
 inline constexpr std::array<const char*, 5> kProxyEnvironmentVariables = {
     "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "FTP_PROXY", "SOCKS_PROXY"};
+inline constexpr const char* kNoProxyVariable = "NO_PROXY";
 
 // One proxy setting text and the label of where it came from ("WinINET", "WinHTTP", "ENV:HTTP_PROXY").
 struct ProxySettingText {

@@ -214,6 +214,9 @@ struct FactSnapshot {
     std::optional<std::string> wininet_owner_pid;
     bool wininet_unowned = false;
     std::string winhttp_text;
+    // The proxy environment variables that are set (HTTP_PROXY ... SOCKS_PROXY and NO_PROXY), by name.
+    // Read once, so that scoring and the graph see the same values and the graph never reads the OS.
+    std::map<std::string, std::string> proxy_environment;
 
     // Processes and sockets
     std::unordered_map<std::uint32_t, ProcessInfo> processes;

@@ -2,6 +2,7 @@
 
 #include "graph/egress_layer.h"
 #include "graph/graph_pass.h"
+#include "graph/policy_layer.h"
 #include "graph/proxy_layers.h"
 #include "graph/sidecar_layer.h"
 
@@ -16,6 +17,8 @@ GraphDocument build_graph(RunContext& context, const EchoFn& echo, const DnsFn& 
     draw_default_route_v4(pass);
     draw_default_route_v6(pass);
     add_tun_resolver_rows(pass);
+    draw_configured_proxies(builder);
+    draw_policy_rows(builder);
     draw_proxy_layers(builder);
     draw_idle_core_routes(pass);
     draw_alternate_routes(pass);

@@ -103,6 +103,18 @@ class LocalProxies(unittest.TestCase):
         self.assertRegex(proxied.group(3), r"(?i)socks5|http connect|proxy")
         print("\n    interception:", proxied.group(1), proxied.group(2), "-", proxied.group(3))
 
+    def test_the_configured_proxy_resolves_to_its_listener_owner(self):
+        report = self.proxied[3]
+        self.assertNotIn("policy-127_0_0_1_7890", self.plain[3])
+        if self.target.windows:
+            # Wine cannot name the owner of a Linux listener: the endpoint is neither resolved nor dead.
+            self.assertNotIn("cfgproxy-dead-127_0_0_1_7890", report)
+            return
+        self.assertRegex(report, r'"from":"app","fromItem":"policy-127_0_0_1_7890","to":"proc-\d+-l1",'
+                                 r'"kind":"policy","dead":false,"bad":false,"confidence":1(\.0)?,')
+        # The explicit proxy explains the raw evidence, which stays visible in its own section.
+        self.assertIn('Interception <b class="ok">EXPLICIT-PROXY</b>', report)
+
 
 if __name__ == "__main__":
     lab.main()
