@@ -40,10 +40,10 @@ const AdapterInfo* adapter_with_index(const std::vector<AdapterInfo>& adapters, 
 
 } // namespace
 
-std::optional<std::string> campus_route_text(std::string_view target, const std::vector<RouteRow>& routes,
-                                             const std::vector<AdapterInfo>& adapters) {
+const RouteRow* ipv4_route_for(std::string_view target, const std::vector<RouteRow>& routes,
+                               const std::vector<AdapterInfo>& adapters) {
     const auto address = ipv4_value(target);
-    if (!address) return std::nullopt;
+    if (!address) return nullptr;
 
     const RouteRow* best = nullptr;
     std::uint64_t best_metric = 0;
@@ -59,6 +59,12 @@ std::optional<std::string> campus_route_text(std::string_view target, const std:
             best_metric = metric;
         }
     }
+    return best;
+}
+
+std::optional<std::string> campus_route_text(std::string_view target, const std::vector<RouteRow>& routes,
+                                             const std::vector<AdapterInfo>& adapters) {
+    const RouteRow* best = ipv4_route_for(target, routes, adapters);
     if (!best) return std::nullopt;
 
     const bool on_link = !best->next_hop || best->next_hop->empty() || *best->next_hop == "0.0.0.0";

@@ -16,7 +16,11 @@ namespace wirelux {
 inline constexpr const char* kCampusReachabilityLabel = "KAM reachability";
 
 // The route the forwarding table picks for an IPv4 address: the longest matching prefix, then the
-// lowest route plus interface metric, then table order. The text is the adapter's name with its
+// lowest route plus interface metric, then table order. Null when no IPv4 route matches.
+const RouteRow* ipv4_route_for(std::string_view target, const std::vector<RouteRow>& routes,
+                               const std::vector<AdapterInfo>& adapters);
+
+// The text of that route: the adapter's name with its
 // interface index, then " gw " and the next hop unless the route is on-link. Absent when no IPv4 route
 // matches.
 std::optional<std::string> campus_route_text(std::string_view target, const std::vector<RouteRow>& routes,

@@ -1,6 +1,7 @@
 #include "graph/sidecar_layer.h"
 
 #include "facts/adapter_lists.h"
+#include "facts/campus_collect.h"
 #include "facts/interface_assessment.h"
 #include "graph/carrier_chain.h"
 #include "graph/graph_words.h"
@@ -8,7 +9,6 @@
 #include "probe/dns_message.h"
 #include "util/text.h"
 
-#include <charconv>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -72,45 +72,9 @@ std::vector<CandidateGroup> candidate_groups(const FactSnapshot& snapshot) {
     return groups;
 }
 
-std::optional<std::uint32_t> ipv4_value(std::string_view text) {
-    std::uint32_t value = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (!text.starts_with('.')) return std::nullopt;
-            text.remove_prefix(1);
-        }
-        unsigned octet = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), octet);
-        const auto digits = static_cast<std::size_t>(end - text.data());
-        if (error != std::errc{} || digits == 0 || digits > 3 || octet > 255) return std::nullopt;
-        value = (value << 8) | octet;
-        text.remove_prefix(digits);
-    }
-    if (!text.empty()) return std::nullopt;
-    return value;
-}
-
 // The IPv4 route the OS would pick for the address: longest prefix, then lowest effective metric.
 const RouteRow* route_for(const FactSnapshot& snapshot, std::string_view target) {
-    const auto address = ipv4_value(target);
-    if (!address) return nullptr;
-    const RouteRow* best = nullptr;
-    std::uint64_t best_metric = 0;
-    for (const RouteRow& route : snapshot.routes) {
-        if (route.family != kFamilyIpv4 || !route.destination || route.prefix_len > 32) continue;
-        const auto network = ipv4_value(*route.destination);
-        if (!network) continue;
-        const std::uint32_t mask = route.prefix_len == 0 ? 0u : ~(0xFFFFFFFFu >> route.prefix_len);
-        if ((*network & mask) != (*address & mask)) continue;
-        const AdapterInfo* adapter = find_adapter(snapshot, route.if_index);
-        const std::uint64_t metric = std::uint64_t{route.metric} + (adapter ? adapter->ipv4_metric : 0);
-        if (!best || route.prefix_len > best->prefix_len ||
-            (route.prefix_len == best->prefix_len && metric < best_metric)) {
-            best = &route;
-            best_metric = metric;
-        }
-    }
-    return best;
+    return ipv4_route_for(target, snapshot.routes, snapshot.adapters);
 }
 
 bool has_gateway(const RouteRow& route) {
