@@ -4,13 +4,13 @@
 
 namespace wirelux::platform {
 
-std::string run_netsh(std::string_view arg1, std::string_view arg2, std::string_view arg3) {
-    // Linux has no netsh; a program of that name on PATH (a test's stand-in, say) is still honoured.
-    const auto program = find_in_path("netsh");
-    if (!program) return {};
-    const auto output = run_and_capture(*program, {std::string(arg1), std::string(arg2), std::string(arg3)});
-    if (!output) return {};
-    return choose_command_text(output->out, output->err);
+std::optional<CommandOutput> run_program(const std::string& program, const std::vector<std::string>& args,
+                                         unsigned timeout_ms, std::size_t output_cap) {
+    const auto path = find_in_path(program);
+    if (!path) return std::nullopt;
+    auto captured = run_and_capture(*path, args, timeout_ms, output_cap);
+    if (!captured) return std::nullopt;
+    return CommandOutput{std::move(captured->out), std::move(captured->err)};
 }
 
 } // namespace wirelux::platform

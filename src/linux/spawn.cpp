@@ -2,8 +2,11 @@
 
 #include "linux/unique_fd.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -24,7 +27,8 @@ std::vector<char*> make_argv(const std::string& program, const std::vector<std::
     storage.push_back(program);
     storage.insert(storage.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (std::string& s : storage) argv.push_back(s.data());
+    for (std::string& s : storage)
+        argv.push_back(s.data());
     argv.push_back(nullptr);
     return argv;
 }
@@ -72,7 +76,8 @@ bool make_pipe(UniqueFd& read_end, UniqueFd& write_end) {
 } // namespace
 
 std::optional<std::string> find_in_path(const std::string& name) {
-    if (name.find('/') != std::string::npos) return ::access(name.c_str(), X_OK) == 0 ? std::optional(name) : std::nullopt;
+    if (name.find('/') != std::string::npos)
+        return ::access(name.c_str(), X_OK) == 0 ? std::optional(name) : std::nullopt;
     const char* path = std::getenv("PATH");
     std::string_view dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
     while (true) {
@@ -83,7 +88,8 @@ std::optional<std::string> find_in_path(const std::string& name) {
         candidate.reserve(dir.size() + 1 + name.size());
         candidate.append(dir).append("/").append(name);
         struct stat info {};
-        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
         if (colon == std::string_view::npos) break;
         dirs.remove_prefix(colon + 1);
@@ -91,30 +97,46 @@ std::optional<std::string> find_in_path(const std::string& name) {
     return std::nullopt;
 }
 
-std::optional<CapturedOutput> run_and_capture(const std::string& program, const std::vector<std::string>& args) {
+std::optional<CapturedOutput> run_and_capture(const std::string& program,
+                                              const std::vector<std::string>& args, unsigned timeout_ms,
+                                              std::size_t output_cap) {
     UniqueFd out_read, out_write, err_read, err_write;
     if (!make_pipe(out_read, out_write) || !make_pipe(err_read, err_write)) return std::nullopt;
     SpawnActions actions;
-    if (!actions.ok()) return std::nullopt;
+    SpawnAttributes attributes;
+    if (!actions.ok() || !attributes.ok()) return std::nullopt;
     ::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(actions.get(), out_write.get(), STDOUT_FILENO);
     ::posix_spawn_file_actions_adddup2(actions.get(), err_write.get(), STDERR_FILENO);
+    ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETPGROUP);
+    ::posix_spawnattr_setpgroup(attributes.get(), 0);
 
     std::vector<std::string> storage;
     std::vector<char*> argv = make_argv(program, args, storage);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, program.c_str(), actions.get(), nullptr, argv.data(), environ) != 0) return std::nullopt;
+    if (::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(), argv.data(), environ) != 0)
+        return std::nullopt;
     out_write.reset();
     err_write.reset();
 
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     CapturedOutput result;
     std::array<pollfd, 2> fds{{{out_read.get(), POLLIN, 0}, {err_read.get(), POLLIN, 0}}};
     std::array<std::string*, 2> sinks{&result.out, &result.err};
     char buffer[65536];
+    bool complete = true;
     while (fds[0].fd >= 0 || fds[1].fd >= 0) {
-        const int ready = ::poll(fds.data(), fds.size(), -1);
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            complete = false;
+            break;
+        }
+        const int ready =
+            ::poll(fds.data(), fds.size(), static_cast<int>(std::min<long long>(left.count(), 60000)));
         if (ready < 0) {
             if (errno == EINTR) continue;
+            complete = false;
             break;
         }
         for (std::size_t k = 0; k < fds.size(); ++k) {
@@ -122,15 +144,20 @@ std::optional<CapturedOutput> run_and_capture(const std::string& program, const 
             const ssize_t n = ::read(fds[k].fd, buffer, sizeof buffer);
             if (n > 0) {
                 sinks[k]->append(buffer, static_cast<std::size_t>(n));
+                if (sinks[k]->size() > output_cap) complete = false;
             } else if (n == 0 || errno != EINTR) {
                 fds[k].fd = -1; // end of file, or a broken stream counts as its end
             }
         }
+        if (!complete) break;
     }
+    // The child is not reaped yet, so its group id still names only what it started.
+    if (!complete) ::kill(-pid, SIGKILL);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return std::nullopt;
     }
+    if (!complete) return std::nullopt;
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }

@@ -2,21 +2,11 @@
 
 #include "win/handle.h"
 
-#include <thread>
+#include <array>
 
 namespace wirelux::platform {
 
 namespace {
-
-// Reads until end of file; a broken pipe counts as the end.
-void drain(HANDLE pipe, std::string& sink) {
-    char buffer[16384];
-    while (true) {
-        DWORD n = 0;
-        if (!::ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) || n == 0) return;
-        sink.append(buffer, n);
-    }
-}
 
 bool make_pipe(UniqueHandle& read_end, UniqueHandle& write_end) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
@@ -28,18 +18,50 @@ bool make_pipe(UniqueHandle& read_end, UniqueHandle& write_end) {
     return ::SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0) != 0;
 }
 
+// One pass over a pipe: reads what is waiting without blocking. False once the pipe has ended (end of
+// file or broken pipe, as when the writer has gone).
+bool read_available(HANDLE pipe, std::string& sink) {
+    DWORD waiting = 0;
+    if (!::PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr)) return false;
+    char buffer[16384];
+    while (waiting > 0) {
+        DWORD n = 0;
+        if (!::ReadFile(pipe, buffer, waiting < sizeof buffer ? waiting : DWORD{sizeof buffer}, &n,
+                        nullptr) ||
+            n == 0)
+            return false;
+        sink.append(buffer, n);
+        waiting -= n < waiting ? n : waiting;
+    }
+    return true;
+}
+
+// A job that ends the child and whatever it starts when it is closed; absent where jobs are refused
+// (then only the child itself is ended).
+UniqueHandle kill_on_close_job() {
+    UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+    if (!job.valid()) return {};
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        return {};
+    return job;
+}
+
 } // namespace
 
-std::string run_netsh(std::string_view arg1, std::string_view arg2, std::string_view arg3) {
+std::optional<CommandOutput> run_program(const std::string& program, const std::vector<std::string>& args,
+                                         unsigned timeout_ms, std::size_t output_cap) {
     UniqueHandle out_read, out_write, err_read, err_write;
-    if (!make_pipe(out_read, out_write) || !make_pipe(err_read, err_write)) return {};
+    if (!make_pipe(out_read, out_write) || !make_pipe(err_read, err_write)) return std::nullopt;
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    UniqueHandle null_in(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!null_in.valid()) return {};
+    UniqueHandle null_in(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!null_in.valid()) return std::nullopt;
 
-    std::wstring command = L"netsh";
-    for (std::string_view arg : {arg1, arg2, arg3}) command += L" " + quote_argument(widen(arg));
+    std::wstring command = quote_argument(widen(program));
+    for (const std::string& arg : args)
+        command += L" " + quote_argument(widen(arg));
 
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -48,26 +70,49 @@ std::string run_netsh(std::string_view arg1, std::string_view arg2, std::string_
     si.hStdOutput = out_write.get();
     si.hStdError = err_write.get();
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
-                          &pi))
-        return {};
+    // Suspended until it is in the job, so nothing it starts can escape the job.
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
+                          CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+        return std::nullopt;
     UniqueHandle process(pi.hProcess);
     UniqueHandle thread(pi.hThread);
-    // Our copies of the child's ends must go, or the reads would never see end of file.
+    UniqueHandle job = kill_on_close_job();
+    if (job.valid() && !::AssignProcessToJobObject(job.get(), process.get())) job.reset();
+    ::ResumeThread(thread.get());
+    // Our copies of the child's ends must go, or the pipes would never end.
     out_write.reset();
     err_write.reset();
     null_in.reset();
 
-    std::string out, err;
-    {
-        std::thread err_reader([&] { drain(err_read.get(), err); });
-        drain(out_read.get(), out);
-        err_reader.join();
+    // Both pipes are polled in one loop, so a child that fills one cannot deadlock against a reader
+    // waiting on the other, and the deadline holds even when a pipe never ends.
+    const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+    CommandOutput result;
+    std::array<HANDLE, 2> pipes{out_read.get(), err_read.get()};
+    std::array<std::string*, 2> sinks{&result.out, &result.err};
+    std::array<bool, 2> open{true, true};
+    bool complete = true;
+    while (open[0] || open[1]) {
+        std::size_t before = result.out.size() + result.err.size();
+        for (std::size_t k = 0; k < pipes.size(); ++k)
+            if (open[k] && !read_available(pipes[k], *sinks[k])) open[k] = false;
+        if (result.out.size() > output_cap || result.err.size() > output_cap ||
+            ::GetTickCount64() >= deadline) {
+            complete = false;
+            break;
+        }
+        if (result.out.size() + result.err.size() == before && (open[0] || open[1])) ::Sleep(5);
     }
-    if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) return {};
-    DWORD exit_code = 0;
-    ::GetExitCodeProcess(process.get(), &exit_code);
-    return choose_command_text(out, err);
+    const ULONGLONG now = ::GetTickCount64();
+    const DWORD left = complete && now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    if (!complete || ::WaitForSingleObject(process.get(), left) != WAIT_OBJECT_0) {
+        if (job.valid())
+            ::TerminateJobObject(job.get(), 1);
+        else
+            ::TerminateProcess(process.get(), 1);
+        return std::nullopt;
+    }
+    return result;
 }
 
 } // namespace wirelux::platform

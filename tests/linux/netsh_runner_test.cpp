@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,8 +51,10 @@ TEST_F(FakeNetsh, DrainsBothPipesTogether) {
 }
 
 TEST_F(FakeNetsh, ErrorTextWhenOutputIsOnlyAByteOrderMark) {
-    script(R"(printf '\357\273\277'; printf 'The following command was not found: wlan show interfaces.\n' >&2; exit 1)");
-    EXPECT_EQ(run_netsh("wlan", "show", "interfaces"), "The following command was not found: wlan show interfaces.\n");
+    script(
+        R"(printf '\357\273\277'; printf 'The following command was not found: wlan show interfaces.\n' >&2; exit 1)");
+    EXPECT_EQ(run_netsh("wlan", "show", "interfaces"),
+              "The following command was not found: wlan show interfaces.\n");
 }
 
 TEST_F(FakeNetsh, Utf16OutputIsDecoded) {
@@ -62,6 +65,27 @@ TEST_F(FakeNetsh, Utf16OutputIsDecoded) {
 TEST_F(FakeNetsh, StandardInputIsTheNullDevice) {
     script("cat; echo done");
     EXPECT_EQ(run_netsh("x", "y", "z"), "done\n");
+}
+
+TEST_F(FakeNetsh, AHungChildAndWhatItStartedAreEndedAtTheTimeOut) {
+    // The child exits at once but leaves a grandchild holding both pipes: without the process-group
+    // kill the reader would wait for the grandchild's end of file.
+    script("sleep 30 & echo started; exit 0");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(run_program("netsh", {}, 300, kCommandOutputCap).has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    script("exec sleep 30");
+    EXPECT_FALSE(run_program("netsh", {}, 300, kCommandOutputCap).has_value());
+}
+
+TEST_F(FakeNetsh, AFloodingChildIsCutOffAtTheCap) {
+    script("exec yes flood");
+    EXPECT_FALSE(run_program("netsh", {}, 5000, 100000).has_value());
+    script("head -c 100000 /dev/zero");
+    const auto exact = run_program("netsh", {}, 5000, 100000);
+    ASSERT_TRUE(exact.has_value());
+    EXPECT_EQ(exact->out.size(), 100000u);
 }
 
 TEST(NetshRunner, NoProgramGivesEmptyText) {
