@@ -5,6 +5,7 @@ process is interrupted. The program never runs outside a namespace the lab made.
 """
 
 import atexit
+import bisect
 import os
 import re
 import shutil
@@ -105,10 +106,12 @@ class Lab:
         prefix = self.tempdir()
         self.wine_prefixes[ns] = prefix
         env = dict(os.environ, **wine_environment(prefix))
-        # Made and started detached from our pipes, so later runs' output ends when the program does.
+        # A persistent server first, then the prefix and Wine's own services made by a warm-up run, all
+        # detached from our pipes: a server or service started by a program run would inherit that
+        # run's output pipe and keep it open after the program has ended.
+        self._wineserver(ns, prefix, "-p")
         quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
         subprocess.run(["ip", "netns", "exec", ns, WINE_LOADER, "cmd", "/c", "exit"], timeout=120, **quiet)
-        self._wineserver(ns, prefix, "-p")
         return prefix
 
     def _wineserver(self, ns, prefix, *args):
@@ -119,11 +122,37 @@ class Lab:
     def run(self, target, ns, args=(), env=None, cwd=None, readonly_cwd=False, timeout=180, stderr_file=None):
         """Runs the program inside the namespace. Returns (exit status, stdout text, stderr bytes).
 
-        Standard error goes to a file (never a terminal), so the meter is off unless forced.
+        Standard error goes to a file (never a terminal), so the meter is off unless forced. Unless the
+        caller sets the timing or meter variables itself, the run prints its timing marks, which are
+        taken out of the standard error handed back: when a run does not finish, they tell which phase
+        it was in. A run that does not finish in time fails with the timing marks so far and the stacks
+        of the program's threads. Under Wine, whose own server and services have been seen to stall
+        now and then, such a run is written to the hang log and tried once more with a fresh prefix.
         """
         cwd = cwd or self.tempdir()
+        before = set(os.listdir(cwd))
+        try:
+            return self._run_once(target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file)
+        except RunHung as hung:
+            log_hang(target, hung)
+            if not target.windows:
+                raise AssertionError(str(hung)) from None
+            for leftover in set(os.listdir(cwd)) - before:
+                path = os.path.join(cwd, leftover)
+                shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
+            self._wineserver(ns, self.wine_prefixes.pop(ns), "-k")
+            try:
+                return self._run_once(target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file)
+            except RunHung as again:
+                log_hang(target, again)
+                raise AssertionError(f"{again}\n(the first try hung as well)") from None
+
+    def _run_once(self, target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file):
         run_env = {k: v for k, v in os.environ.items() if not k.startswith("WIRELUX_")}
         run_env.update({"WIRELUX_NO_OPEN": "1", "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"})
+        traced = not any(k in (env or {}) for k in ("WIRELUX_TIMING", "WIRELUX_FORCE_PROGRESS"))
+        if traced:
+            run_env["WIRELUX_TIMING"] = "1"
         run_env.update(env or {})
         run_env = {k: v for k, v in run_env.items() if v is not None}
         command = [target.path, *args]
@@ -143,14 +172,27 @@ class Lab:
                 wrapper = wrapper.replace('cd "$0" &&', f'cd "$0" && {WINE_SERVER} -p >/dev/null 2>&1 </dev/null;')
         err_path = stderr_file or os.path.join(self.tempdir(), "stderr")
         with open(err_path, "wb") as err:
-            p = subprocess.run(["ip", "netns", "exec", ns, "unshare", "-m", "sh", "-c", wrapper, cwd, *command],
-                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=err, env=run_env,
-                               timeout=timeout)
+            p = subprocess.Popen(["ip", "netns", "exec", ns, "unshare", "-m", "sh", "-c", wrapper, cwd, *command],
+                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=err, env=run_env,
+                                 start_new_session=True)
+            try:
+                out, _ = p.communicate(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                stacks = thread_stacks(p.pid, ns, prefix, target.path)
+                os.killpg(p.pid, signal.SIGKILL)
+                p.communicate()
+                with open(err_path, "rb") as so_far:
+                    marks = so_far.read().decode("utf-8", "replace")
+                raise RunHung(f"{os.path.basename(target.path)} {' '.join(args)} did not finish within {timeout} s "
+                              f"in {ns}\nstandard error so far:\n{marks[-4000:]}\n{stacks}") from None
         if readonly_cwd and prefix:
             self._wineserver(ns, prefix, "-k")
             self._wineserver(ns, prefix, "-p")
         with open(err_path, "rb") as err:
-            return p.returncode, p.stdout.decode("utf-8", "replace"), err.read()
+            err_bytes = err.read()
+        if traced:
+            err_bytes = TIMING_LINE.sub(b"", err_bytes)
+        return p.returncode, out.decode("utf-8", "replace"), err_bytes
 
     # -- teardown ---------------------------------------------------------------------------------
     def close(self):
@@ -187,6 +229,72 @@ class Lab:
 
     def __exit__(self, *exc):
         self.close()
+
+
+class RunHung(Exception):
+    """A program run that did not finish within its time-out; the text says where it was."""
+
+
+def log_hang(target, hung):
+    """Keeps the report of a hung run beside the build (scripts/test prints the log at its end) and on
+    the test's standard error."""
+    text = f"== {time.strftime('%Y-%m-%d %H:%M:%S')} {sys.argv[0]}\n{hung}\n"
+    sys.stderr.write(text)
+    directory = os.path.join(os.path.dirname(target.path), "artifacts")
+    os.makedirs(directory, exist_ok=True)
+    with open(os.path.join(directory, "lab-hangs.log"), "a", encoding="utf-8") as log:
+        log.write(text)
+
+
+TIMING_LINE = re.compile(rb"^  \[timing\] [^\n]*\n", re.M)
+
+
+def thread_stacks(pid, ns, wine_prefix, program):
+    """What each thread of a hung run is doing: Wine's debugger for the exe (its Windows stacks), gdb
+    for a native program, else the kernel's wait channel of each thread. Never raises."""
+    try:
+        if wine_prefix:
+            env = dict(os.environ, **wine_environment(wine_prefix))
+            p = subprocess.run(["ip", "netns", "exec", ns, WINE_LOADER, "winedbg"], input="bt all\nquit\n",
+                               capture_output=True, text=True, timeout=90, env=env)
+            # Only the program's own threads; the debugger walks every process of the prefix.
+            name = os.path.basename(program).lower()
+            sections = re.split(r"\n(?=Backtracing for thread)", p.stdout)
+            mine = [sec for sec in sections if name in sec.lower()]
+            return "thread stacks (winedbg):\n" + symbolize("\n".join(mine) or p.stdout[-8000:], program)[-20000:]
+        gdb = shutil.which("gdb")
+        if gdb:
+            p = subprocess.run([gdb, "-p", str(pid), "-batch", "-ex", "thread apply all bt"],
+                               capture_output=True, text=True, timeout=90)
+            return "thread stacks (gdb):\n" + p.stdout[-20000:]
+        rows = []
+        for tid in sorted(os.listdir(f"/proc/{pid}/task"), key=int):
+            with open(f"/proc/{pid}/task/{tid}/wchan") as w, open(f"/proc/{pid}/task/{tid}/comm") as c:
+                rows.append(f"  {tid} {c.read().strip()} {w.read().strip()}")
+        return "threads (wait channel):\n" + "\n".join(rows)
+    except (OSError, subprocess.SubprocessError) as e:
+        return f"(no thread stacks: {e})"
+
+
+def symbolize(stacks, program):
+    """Names the exe's own frames, which Wine's debugger shows as bare addresses, from its symbol table."""
+    nm = shutil.which("x86_64-w64-mingw32-nm")
+    if not nm:
+        return stacks
+    listing = subprocess.run([nm, "-C", "--defined-only", program], capture_output=True, text=True, timeout=60)
+    symbols = []
+    for line in listing.stdout.splitlines():
+        parts = line.split(" ", 2)
+        if len(parts) == 3 and parts[1] in "tT":
+            symbols.append((int(parts[0], 16), parts[2]))
+    symbols.sort()
+    addresses = [a for a, _ in symbols]
+
+    def name(m):
+        i = bisect.bisect_right(addresses, int(m.group(1), 16)) - 1
+        return m.group(0) if i < 0 else f"{m.group(0)} {symbols[i][1]}"
+
+    return re.sub(r"0x([0-9a-f]+) in wirelux \(\+0x[0-9a-f]+\)", name, stacks)
 
 
 def wine_environment(prefix):
