@@ -39,9 +39,24 @@ std::uint16_t port_number(std::string_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
-const Regex& block_end() {
-    static const Regex pattern(R"(^[^\s#][^:]*\s*:)");
-    return pattern;
+bool is_white(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// A new top-level key, "^[^\s#][^:]*\s*:" tested without the engine: a long line without a colon would
+// make it backtrack quadratically.
+bool is_block_end(std::string_view line) {
+    return !line.empty() && !is_white(line.front()) && line.front() != '#' &&
+           line.find(':', 1) != std::string_view::npos;
+}
+
+// The value after a line's "key:" prefix, matched by a pattern for the prefix alone: a lazy "(.*?)\s*$"
+// for the value would retry the trailing-space run at every character of a long line. Trimmed, so it is
+// the value that pattern would capture.
+std::optional<std::string_view> value_after(const Regex& prefix, std::string_view line) {
+    const auto found = prefix.find(line);
+    if (!found) return std::nullopt;
+    return trim(line.substr(found->position() + found->length()));
 }
 
 } // namespace
@@ -98,33 +113,33 @@ std::string unquote(std::string_view text) {
 }
 
 std::string top_level_value(const std::vector<std::string>& lines, std::string_view key) {
-    const Regex pattern("^" + escape_regex(key) + R"(\s*:\s*(.*?)\s*$)");
+    const Regex prefix("^" + escape_regex(key) + R"(\s*:\s*)");
     for (const std::string& line : lines) {
         if (!line.starts_with(key)) continue; // the pattern cannot match; spares the engine
-        if (const auto found = pattern.find(line)) return unquote(found->group(1));
+        if (const auto value = value_after(prefix, line)) return unquote(*value);
     }
     return {};
 }
 
 std::string tun_stack(const std::vector<std::string>& lines) {
     static const Regex start(R"(^tun\s*:\s*$)");
-    static const Regex stack(R"(^\s+stack\s*:\s*(.*?)\s*$)");
+    static const Regex stack(R"(^\s+stack\s*:\s*)");
     bool inside = false;
     for (const std::string& line : lines) {
         if (!inside) {
             inside = start.search(line);
             continue;
         }
-        if (block_end().search(line)) return {};
-        if (const auto found = stack.find(line)) return unquote(found->group(1));
+        if (is_block_end(line)) return {};
+        if (const auto value = value_after(stack, line)) return unquote(*value);
     }
     return {};
 }
 
 std::vector<OutboundProxy> outbound_proxies(const std::vector<std::string>& lines) {
     static const Regex start(R"(^proxies\s*:\s*$)");
-    static const Regex entry(R"(^\s*-\s+name\s*:\s*(.*?)\s*$)");
-    static const Regex field(R"(^\s+(type|server|port)\s*:\s*(.*?)\s*$)");
+    static const Regex entry(R"(^\s*-\s+name\s*:\s*)");
+    static const Regex field(R"(^\s+(type|server|port)\s*:\s*)");
     std::vector<OutboundProxy> proxies;
     OutboundProxy current;
     bool open = false; // field lines before the first entry belong to no entry
@@ -139,14 +154,14 @@ std::vector<OutboundProxy> outbound_proxies(const std::vector<std::string>& line
             inside = start.search(line);
             continue;
         }
-        if (block_end().search(line)) break;
-        if (const auto found = entry.find(line)) {
+        if (is_block_end(line)) break;
+        if (const auto name = value_after(entry, line)) {
             finish();
             open = true;
-            current.name = unquote(found->group(1));
+            current.name = unquote(*name);
         } else if (const auto set = field.find(line); set && open) {
             // A quoted YAML scalar means the same value as the bare one ("443" is port 443).
-            const std::string value = unquote(set->group(2));
+            const std::string value = unquote(line.substr(set->position() + set->length()));
             if (set->group(1) == "type")
                 current.type = value;
             else if (set->group(1) == "server")

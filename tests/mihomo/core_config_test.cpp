@@ -114,6 +114,22 @@ TEST(TunStack, OnlyInsideTheTunBlock) {
     EXPECT_EQ(tun_stack(config_lines("tun: {enable: true, stack: mixed}\n  stack: system\n")), "");
 }
 
+TEST(TunStack, WhatEndsTheBlock) {
+    // A new key starts at the first column with anything but "#" and has a colon after that.
+    EXPECT_EQ(tun_stack(config_lines("tun:\n#c: x\n:\nplain\n  stack: a\n")), "a");
+    EXPECT_EQ(tun_stack(config_lines("tun:\n::\n  stack: a\n")), "");
+    EXPECT_EQ(tun_stack(config_lines("tun:\ndns :\n  stack: a\n")), "");
+    EXPECT_EQ(tun_stack(config_lines("tun:\n\t\n  stack: a\n")), "a");
+}
+
+TEST(TopLevelValue, LongLinesKeepTheirInnerSpace) {
+    const std::string spaces(200000, ' ');
+    const auto lines =
+        config_lines("tun:\nx" + spaces + "\n  stack: s\nsecret: a" + spaces + "b" + spaces + "\n");
+    EXPECT_EQ(top_level_value(lines, "secret"), "a" + spaces + "b");
+    EXPECT_EQ(tun_stack(lines), "s"); // a first-column line without a colon is no key
+}
+
 TEST(OutboundProxies, CompleteEntriesInOrder) {
     const auto proxies = outbound_proxies(config_lines("mode: rule\n"
                                                        "proxies:\n"
