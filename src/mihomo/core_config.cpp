@@ -62,7 +62,8 @@ std::optional<std::string_view> value_after(const Regex& prefix, std::string_vie
 } // namespace
 
 std::string command_line_option(std::string_view command_line, std::string_view name) {
-    const Regex pattern(R"((?:^|\s)--?)" + escape_regex(name) + R"re((?:=|\s+)(?:"([^"]*)"|(\S+)))re");
+    const Regex pattern(std::string(R"((?:^|\s)--?)") + escape_regex(name) +
+                        R"re((?:=|\s+)(?:"([^"]*)"|(\S+)))re");
     const auto found = pattern.find(command_line);
     if (!found) return {};
     return found->matched(1) ? found->group(1) : found->group(2);
@@ -113,7 +114,10 @@ std::string unquote(std::string_view text) {
 }
 
 std::string top_level_value(const std::vector<std::string>& lines, std::string_view key) {
-    const Regex prefix("^" + escape_regex(key) + R"(\s*:\s*)");
+    std::string pattern = "^";
+    pattern += escape_regex(key);
+    pattern += R"(\s*:\s*)";
+    const Regex prefix(pattern);
     for (const std::string& line : lines) {
         if (!line.starts_with(key)) continue; // the pattern cannot match; spares the engine
         if (const auto value = value_after(prefix, line)) return unquote(*value);

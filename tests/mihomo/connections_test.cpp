@@ -10,8 +10,8 @@ namespace wirelux {
 namespace {
 
 std::string rule_of(const std::string& connection) {
-    const auto records = parse_connections(R"({"connections":[)" + connection + "]}");
-    return records.size() == 1 ? records[0].rule_text : "<" + std::to_string(records.size()) + " records>";
+    const auto records = parse_connections(std::string(R"({"connections":[)") + connection + "]}");
+    return records.size() == 1 ? records[0].rule_text : std::to_string(records.size()) + " records";
 }
 
 TEST(RuleText, RulePayloadAndChains) {
@@ -69,13 +69,15 @@ TEST(ParseConnections, ElementsThatAreNotObjectsAreSkipped) {
 
 TEST(ParseConnections, AHugeListIsCappedInOrder) {
     std::string body = R"({"connections":[)";
-    for (std::size_t i = 0; i < kMaxRuntimeConnections + 10; ++i)
-        body += (i ? ",{\"rule\":\"R" : "{\"rule\":\"R") + std::to_string(i) + "\"}";
+    for (std::size_t i = 0; i < kMaxRuntimeConnections + 10; ++i) {
+        body += i ? ",{\"rule\":\"R" : "{\"rule\":\"R";
+        body += std::to_string(i) + "\"}";
+    }
     body += "]}";
     const auto records = parse_connections(body);
     ASSERT_EQ(records.size(), kMaxRuntimeConnections);
     EXPECT_EQ(records.front().rule_text, "R0");
-    EXPECT_EQ(records.back().rule_text, "R" + std::to_string(kMaxRuntimeConnections - 1));
+    EXPECT_EQ(records.back().rule_text, std::string("R") + std::to_string(kMaxRuntimeConnections - 1));
 }
 
 TEST(ParseConnections, DeepNestingIsRefusedBeforeParsing) {
