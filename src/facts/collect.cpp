@@ -2,6 +2,7 @@
 
 #include "facts/adapters_collect.h"
 #include "facts/campus_collect.h"
+#include "facts/core_infos.h"
 #include "facts/echo_run.h"
 #include "facts/egress.h"
 #include "facts/gateway_probes.h"
@@ -133,6 +134,7 @@ FactSnapshot collect_facts() {
     record_interception(s);
     timing_mark("intercept-score");
 
+    collect_core_infos(s, live_core_sources());
     timing_mark("core-infos");
 
     find_physical_candidates(s);

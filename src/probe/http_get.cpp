@@ -32,9 +32,14 @@ std::optional<HttpGetResult> http_get(std::string_view host, std::uint16_t port,
                                       const HttpHeaders& extra_headers, unsigned timeout_ms) {
     // The path actually requested, so that a relative redirect resolves against "/" and not nothing.
     HttpTarget target{std::string(host), port, path.empty() ? std::string("/") : std::string(path)};
+    const HttpTarget first = target;
     std::uint64_t elapsed = 0;
     for (int request = 0; request < kHttpMaxRequests; ++request) {
-        const auto bytes = build_http_request(target.host, target.path, extra_headers);
+        // The caller's headers (credentials among them) are meant for the server it named; a redirect
+        // elsewhere gets the request without them.
+        const bool same_server = target.host == first.host && target.port == first.port;
+        const auto bytes =
+            build_http_request(target.host, target.path, same_server ? extra_headers : HttpHeaders{});
         if (!bytes) return std::nullopt;
 
         const auto start = std::chrono::steady_clock::now();

@@ -15,7 +15,8 @@ inline constexpr int kHttpMaxRequests = 5;
 
 // The time-out bounds the connect, the sending of the request and the reading of each whole response,
 // so one request takes at most about three time-outs however the server paces its bytes. Absent when
-// no response could be had (resolution, connect or send failed, or the redirects did not end).
+// no response could be had (resolution, connect or send failed, or the redirects did not end). The
+// extra headers are sent only to the host and port first asked, never after a redirect elsewhere.
 std::optional<HttpGetResult> http_get(std::string_view host, std::uint16_t port, std::string_view path,
                                       const HttpHeaders& extra_headers, unsigned timeout_ms);
 

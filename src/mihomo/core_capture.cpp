@@ -1,0 +1,74 @@
+#include "mihomo/core_capture.h"
+
+#include "mihomo/connections.h"
+#include "mihomo/controller.h"
+#include "parallel/parallel_map.h"
+#include "platform/file_walk.h"
+#include "util/regex.h"
+
+namespace wirelux {
+
+bool is_proxy_core_name(std::string_view lower_name) {
+    static const Regex pattern("(mihomo|xray|v2ray|clash|sing-box|singbox|gost|trojan|hysteria)");
+    return pattern.search(lower_name);
+}
+
+bool is_mihomo_like(std::string_view identity_text) {
+    static const Regex pattern("(?i)mihomo|clash|verge-mihomo");
+    return pattern.search(identity_text);
+}
+
+void capture_runtime(CoreInfo& core, const std::vector<TcpRow>& listeners, const CoreOperations& operations) {
+    if (!operations.get) return;
+    const std::vector<ControllerAddress> candidates = controller_candidates(core.controller, listeners);
+    const HttpHeaders headers = controller_headers(core.secret);
+    const std::vector<bool> answers = parallel_map(
+        candidates,
+        [&](const ControllerAddress& address) {
+            try {
+                return controller_answered(operations.get(address.host, address.port, kVersionPath, headers,
+                                                          kControllerProbeTimeoutMs));
+            } catch (const std::exception&) {
+                return false; // a probe that could not even be made did not answer
+            }
+        },
+        kCoreApiTaskLabel);
+
+    const ControllerAddress* live = nullptr;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        core.controller_probes.push_back(ControllerProbe{candidates[i].text(), answers[i]});
+        if (answers[i] && live == nullptr) live = &candidates[i];
+    }
+    if (live == nullptr) return;
+    core.live_controller = live->text();
+    core.answered = true;
+
+    const auto reply =
+        operations.get(live->host, live->port, kConnectionsPath, headers, kConnectionsTimeoutMs);
+    if (reply && reply->status == 200) core.connections = parse_connections(reply->body);
+}
+
+CoreInfo capture_core(const CoreProcess& process, const CoreOperations& operations) {
+    CoreInfo core;
+    core.pid = process.pid;
+    const std::string identity = process.image_path + " " + process.command_line + " " + process.name;
+    if (!is_mihomo_like(identity)) return core;
+
+    CoreConfig config = read_core_config(process.command_line, operations.read_file);
+    core.config_path = std::move(config.config_path);
+    core.controller = std::move(config.controller);
+    core.secret = std::move(config.secret);
+    core.find_process_mode = std::move(config.find_process_mode);
+    core.tun_stack = std::move(config.tun_stack);
+    core.outbound_proxies = std::move(config.outbound_proxies);
+    capture_runtime(core, process.listeners, operations);
+    return core;
+}
+
+std::optional<std::string> read_core_config_file(const std::string& path) {
+    std::optional<std::string> text = platform::read_file_prefix(path, kCoreConfigReadLimit + 1);
+    if (!text) return std::nullopt;
+    return bounded_config_text(std::move(*text));
+}
+
+} // namespace wirelux

@@ -1,0 +1,208 @@
+#include "mihomo/core_config.h"
+
+#include "util/regex.h"
+#include "util/text.h"
+
+#include <charconv>
+
+namespace wirelux {
+namespace {
+
+std::string escape_regex(std::string_view text) {
+    static constexpr std::string_view kMeta = "\\^$.|?*+()[]{}/-";
+    std::string escaped;
+    for (const char c : text) {
+        if (kMeta.find(c) != std::string_view::npos) escaped.push_back('\\');
+        escaped.push_back(c);
+    }
+    return escaped;
+}
+
+// The directory text without its trailing separators, and the separator to join with: "/" for a
+// directory written only with forward slashes (a Unix-style core), else "\".
+std::string join_config_directory(std::string_view directory, std::string_view file) {
+    const bool forward =
+        directory.find('/') != std::string_view::npos && directory.find('\\') == std::string_view::npos;
+    const char separator = forward ? '/' : '\\';
+    while (!directory.empty() && directory.back() == separator)
+        directory.remove_suffix(1);
+    std::string path(directory);
+    path.push_back(separator);
+    path.append(file);
+    return path;
+}
+
+std::uint16_t port_number(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value > 65535) return 0;
+    return static_cast<std::uint16_t>(value);
+}
+
+bool is_white(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// A new top-level key, "^[^\s#][^:]*\s*:" tested without the engine: a long line without a colon would
+// make it backtrack quadratically.
+bool is_block_end(std::string_view line) {
+    return !line.empty() && !is_white(line.front()) && line.front() != '#' &&
+           line.find(':', 1) != std::string_view::npos;
+}
+
+// The value after a line's "key:" prefix, matched by a pattern for the prefix alone: a lazy "(.*?)\s*$"
+// for the value would retry the trailing-space run at every character of a long line. Trimmed, so it is
+// the value that pattern would capture.
+std::optional<std::string_view> value_after(const Regex& prefix, std::string_view line) {
+    const auto found = prefix.find(line);
+    if (!found) return std::nullopt;
+    return trim(line.substr(found->position() + found->length()));
+}
+
+} // namespace
+
+std::string command_line_option(std::string_view command_line, std::string_view name) {
+    const Regex pattern(std::string(R"((?:^|\s)--?)") + escape_regex(name) +
+                        R"re((?:=|\s+)(?:"([^"]*)"|(\S+)))re");
+    const auto found = pattern.find(command_line);
+    if (!found) return {};
+    return found->matched(1) ? found->group(1) : found->group(2);
+}
+
+bool is_absolute_path(std::string_view path) {
+    if (path.empty()) return false;
+    if (path.front() == '/' || path.front() == '\\') return true;
+    const bool drive =
+        path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    return drive && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
+std::string config_file_path(std::string_view command_line) {
+    const std::string directory = command_line_option(command_line, "d");
+    const std::string file = command_line_option(command_line, "f");
+    if (file.empty())
+        return directory.empty() ? std::string() : join_config_directory(directory, "config.yaml");
+    if (is_absolute_path(file) || directory.empty()) return file;
+    return join_config_directory(directory, file);
+}
+
+std::vector<std::string> config_lines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = text.find('\n', start);
+        std::string_view line =
+            text.substr(start, end == std::string_view::npos ? text.size() - start : end - start);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (end == std::string_view::npos) {
+            if (!line.empty()) lines.emplace_back(line);
+            break;
+        }
+        lines.emplace_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string unquote(std::string_view text) {
+    text = trim(text);
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front()) {
+        text.remove_prefix(1);
+        text.remove_suffix(1);
+    }
+    return std::string(text);
+}
+
+std::string top_level_value(const std::vector<std::string>& lines, std::string_view key) {
+    std::string pattern = "^";
+    pattern += escape_regex(key);
+    pattern += R"(\s*:\s*)";
+    const Regex prefix(pattern);
+    for (const std::string& line : lines) {
+        if (!line.starts_with(key)) continue; // the pattern cannot match; spares the engine
+        if (const auto value = value_after(prefix, line)) return unquote(*value);
+    }
+    return {};
+}
+
+std::string tun_stack(const std::vector<std::string>& lines) {
+    static const Regex start(R"(^tun\s*:\s*$)");
+    static const Regex stack(R"(^\s+stack\s*:\s*)");
+    bool inside = false;
+    for (const std::string& line : lines) {
+        if (!inside) {
+            inside = start.search(line);
+            continue;
+        }
+        if (is_block_end(line)) return {};
+        if (const auto value = value_after(stack, line)) return unquote(*value);
+    }
+    return {};
+}
+
+std::vector<OutboundProxy> outbound_proxies(const std::vector<std::string>& lines) {
+    static const Regex start(R"(^proxies\s*:\s*$)");
+    static const Regex entry(R"(^\s*-\s+name\s*:\s*)");
+    static const Regex field(R"(^\s+(type|server|port)\s*:\s*)");
+    std::vector<OutboundProxy> proxies;
+    OutboundProxy current;
+    bool open = false; // field lines before the first entry belong to no entry
+    const auto finish = [&] {
+        if (open && !current.name.empty() && !current.server.empty() && current.port != 0)
+            proxies.push_back(current);
+        current = OutboundProxy{};
+    };
+    bool inside = false;
+    for (const std::string& line : lines) {
+        if (!inside) {
+            inside = start.search(line);
+            continue;
+        }
+        if (is_block_end(line)) break;
+        if (const auto name = value_after(entry, line)) {
+            finish();
+            open = true;
+            current.name = unquote(*name);
+        } else if (const auto set = field.find(line); set && open) {
+            // A quoted YAML scalar means the same value as the bare one ("443" is port 443).
+            const std::string value = unquote(line.substr(set->position() + set->length()));
+            if (set->group(1) == "type")
+                current.type = value;
+            else if (set->group(1) == "server")
+                current.server = value;
+            else
+                current.port = port_number(value);
+        }
+    }
+    finish();
+    return proxies;
+}
+
+CoreConfig read_core_config(std::string_view command_line, const ConfigFileReader& read_file) {
+    CoreConfig config;
+    config.config_path = config_file_path(command_line);
+    std::vector<std::string> lines;
+    if (!config.config_path.empty() && read_file) {
+        if (std::optional<std::string> text = read_file(config.config_path)) lines = config_lines(*text);
+    }
+    config.controller = command_line_option(command_line, "ext-ctl");
+    if (config.controller.empty())
+        config.controller = command_line_option(command_line, "external-controller");
+    if (config.controller.empty()) config.controller = top_level_value(lines, "external-controller");
+    config.secret = command_line_option(command_line, "secret");
+    if (config.secret.empty()) config.secret = top_level_value(lines, "secret");
+    config.find_process_mode = top_level_value(lines, "find-process-mode");
+    config.tun_stack = tun_stack(lines);
+    config.outbound_proxies = outbound_proxies(lines);
+    return config;
+}
+
+std::string bounded_config_text(std::string text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    text.resize(limit);
+    const std::size_t last_break = text.rfind('\n');
+    text.resize(last_break == std::string::npos ? 0 : last_break + 1);
+    return text;
+}
+
+} // namespace wirelux

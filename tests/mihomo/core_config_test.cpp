@@ -1,0 +1,222 @@
+// A proxy core's command line and configuration file: option values, the file's path on both kinds
+// of directory, top-level keys with their quotes, the tun block and the proxies list.
+#include "mihomo/core_config.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace wirelux {
+namespace {
+
+TEST(CommandLineOption, QuotedValuesKeepTheirSpacesAndLoseTheirQuotes) {
+    const std::string line = R"("C:\Program Files\mihomo.exe" -d C:\cfg -f "C:\My Configs\work.yaml" -m)";
+    EXPECT_EQ(command_line_option(line, "f"), R"(C:\My Configs\work.yaml)");
+    EXPECT_EQ(command_line_option(line, "d"), R"(C:\cfg)");
+    EXPECT_EQ(command_line_option(R"(core -f "")", "f"), "");
+}
+
+TEST(CommandLineOption, OneOrTwoDashesAndAnEqualsSignOrSpaces) {
+    EXPECT_EQ(command_line_option("mihomo --ext-ctl=127.0.0.1:9999 -f x.yaml", "ext-ctl"), "127.0.0.1:9999");
+    EXPECT_EQ(command_line_option("mihomo -ext-ctl   0.0.0.0:1", "ext-ctl"), "0.0.0.0:1");
+    EXPECT_EQ(command_line_option("mihomo --secret=\"s e c\"", "secret"), "s e c");
+}
+
+TEST(CommandLineOption, NamesMustStandAloneAndBeWhole) {
+    // "-df" is no option d, "--ext-ctl-pipe" no option ext-ctl, "x-d" no option either.
+    EXPECT_EQ(command_line_option("mihomo -df C:\\x", "d"), "");
+    EXPECT_EQ(command_line_option("mihomo --ext-ctl-pipe \\\\.\\pipe\\m", "ext-ctl"), "");
+    EXPECT_EQ(command_line_option("run-x-d y", "d"), "");
+    EXPECT_EQ(command_line_option("mihomo -d", "d"), "");
+    // A name holding pattern characters is taken literally.
+    EXPECT_EQ(command_line_option("mihomo -a.b 1 -axb 2", "a.b"), "1");
+    EXPECT_EQ(command_line_option("mihomo -axb 2", "a.b"), "");
+}
+
+TEST(ConfigFilePath, WindowsDirectoriesJoinWithBackslashes) {
+    EXPECT_EQ(config_file_path(R"(mihomo.exe -d C:\Users\u\mihomo\\)"), R"(C:\Users\u\mihomo\config.yaml)");
+    EXPECT_EQ(config_file_path(R"(mihomo.exe -d C:\m -f profiles\a.yaml)"), R"(C:\m\profiles\a.yaml)");
+    EXPECT_EQ(config_file_path(R"(mihomo.exe -d C:\m -f "D:\other dir\b.yaml")"), R"(D:\other dir\b.yaml)");
+    EXPECT_EQ(config_file_path(R"(mihomo.exe -d C:\m -f \\server\share\c.yaml)"), R"(\\server\share\c.yaml)");
+    EXPECT_EQ(config_file_path(R"(mihomo.exe -d C:\ )"), R"(C:\config.yaml)");
+}
+
+TEST(ConfigFilePath, UnixDirectoriesJoinWithSlashes) {
+    EXPECT_EQ(config_file_path("/usr/bin/mihomo -d /etc/mihomo/"), "/etc/mihomo/config.yaml");
+    EXPECT_EQ(config_file_path("/usr/bin/mihomo -d /etc/mihomo -f config.yaml"), "/etc/mihomo/config.yaml");
+    EXPECT_EQ(config_file_path("/usr/bin/mihomo -d / -f c.yaml"), "/c.yaml");
+    EXPECT_EQ(config_file_path("/usr/bin/mihomo -d /etc/m -f /srv/c.yaml"), "/srv/c.yaml");
+    // A directory written both ways is taken as a Windows one.
+    EXPECT_EQ(config_file_path(R"(mihomo -d C:/a\b -f c.yaml)"), R"(C:/a\b\c.yaml)");
+}
+
+TEST(ConfigFilePath, FileAloneOrNothing) {
+    EXPECT_EQ(config_file_path("mihomo -f relative.yaml"), "relative.yaml");
+    EXPECT_EQ(config_file_path("mihomo -m"), "");
+    EXPECT_EQ(config_file_path(""), "");
+}
+
+TEST(AbsolutePath, DriveRootSlashAndBackslash) {
+    EXPECT_TRUE(is_absolute_path("C:\\a"));
+    EXPECT_TRUE(is_absolute_path("z:/a"));
+    EXPECT_TRUE(is_absolute_path("/a"));
+    EXPECT_TRUE(is_absolute_path("\\a"));
+    EXPECT_FALSE(is_absolute_path("C:a"));
+    EXPECT_FALSE(is_absolute_path("a\\b"));
+    EXPECT_FALSE(is_absolute_path("1:\\a"));
+    EXPECT_FALSE(is_absolute_path(""));
+}
+
+TEST(ConfigLines, CrLfAndAFinalLineWithoutBreak) {
+    EXPECT_EQ(config_lines("a: 1\r\nb: 2\n\nc: 3"), (std::vector<std::string>{"a: 1", "b: 2", "", "c: 3"}));
+    EXPECT_EQ(config_lines("a\n"), (std::vector<std::string>{"a"}));
+    EXPECT_TRUE(config_lines("").empty());
+}
+
+TEST(Unquote, OnePairOfMatchingQuotes) {
+    EXPECT_EQ(unquote("  \"abc\" "), "abc");
+    EXPECT_EQ(unquote("'abc'"), "abc");
+    EXPECT_EQ(unquote("\"\""), "");
+    EXPECT_EQ(unquote("\"abc'"), "\"abc'");
+    EXPECT_EQ(unquote("\""), "\"");
+    EXPECT_EQ(unquote("\"\"x\"\""), "\"x\"");
+}
+
+TEST(TopLevelValue, FirstMatchingLineUnquoted) {
+    const auto lines = config_lines("port: 7890\n"
+                                    "  secret: nested\n"
+                                    "secret : \"s3cr3t\"  \n"
+                                    "secret: second\n"
+                                    "external-controller: '0.0.0.0:9090'\n"
+                                    "external-controller-tls: 1.2.3.4:9443\n");
+    EXPECT_EQ(top_level_value(lines, "secret"), "s3cr3t");
+    EXPECT_EQ(top_level_value(lines, "external-controller"), "0.0.0.0:9090");
+    EXPECT_EQ(top_level_value(lines, "find-process-mode"), "");
+    // The key is literal text: "." matches no other character.
+    EXPECT_EQ(top_level_value(config_lines("axb: 1\n"), "a.b"), "");
+}
+
+TEST(TunStack, OnlyInsideTheTunBlock) {
+    EXPECT_EQ(tun_stack(config_lines("stack: system\n"
+                                     "tun:\n"
+                                     "  enable: true\n"
+                                     "dns:\n"
+                                     "  stack: mixed\n")),
+              "");
+    EXPECT_EQ(tun_stack(config_lines("tun:\n"
+                                     "  enable: true\n"
+                                     "  # a comment line does not end the block\n"
+                                     "  stack: \"gvisor\"\n"
+                                     "  stack: system\n")),
+              "gvisor");
+    EXPECT_EQ(tun_stack(config_lines("tun: {enable: true, stack: mixed}\n  stack: system\n")), "");
+}
+
+TEST(TunStack, WhatEndsTheBlock) {
+    // A new key starts at the first column with anything but "#" and has a colon after that.
+    EXPECT_EQ(tun_stack(config_lines("tun:\n#c: x\n:\nplain\n  stack: a\n")), "a");
+    EXPECT_EQ(tun_stack(config_lines("tun:\n::\n  stack: a\n")), "");
+    EXPECT_EQ(tun_stack(config_lines("tun:\ndns :\n  stack: a\n")), "");
+    EXPECT_EQ(tun_stack(config_lines("tun:\n\t\n  stack: a\n")), "a");
+}
+
+TEST(TopLevelValue, LongLinesKeepTheirInnerSpace) {
+    const std::string spaces(200000, ' ');
+    const auto lines =
+        config_lines("tun:\nx" + spaces + "\n  stack: s\nsecret: a" + spaces + "b" + spaces + "\n");
+    EXPECT_EQ(top_level_value(lines, "secret"), "a" + spaces + "b");
+    EXPECT_EQ(tun_stack(lines), "s"); // a first-column line without a colon is no key
+}
+
+TEST(OutboundProxies, CompleteEntriesInOrder) {
+    const auto proxies = outbound_proxies(config_lines("mode: rule\n"
+                                                       "proxies:\n"
+                                                       "  - name: \"HK 01\"\n"
+                                                       "    type: ss\n"
+                                                       "    server: hk.example\n"
+                                                       "    port: \"8388\"\n"
+                                                       "  - name: no-server\n"
+                                                       "    type: vmess\n"
+                                                       "    port: 443\n"
+                                                       "  - name: bad-port\n"
+                                                       "    server: x.example\n"
+                                                       "    port: 70000\n"
+                                                       "  - name: last\n"
+                                                       "    type: trojan\n"
+                                                       "    server: 203.0.113.9\n"
+                                                       "    port: 443\n"
+                                                       "proxy-groups:\n"
+                                                       "  - name: group\n"
+                                                       "    server: g.example\n"
+                                                       "    port: 1\n"));
+    ASSERT_EQ(proxies.size(), 2u);
+    EXPECT_EQ(proxies[0].name, "HK 01");
+    EXPECT_EQ(proxies[0].type, "ss");
+    EXPECT_EQ(proxies[0].server, "hk.example");
+    EXPECT_EQ(proxies[0].port, 8388);
+    EXPECT_EQ(proxies[1].name, "last");
+    EXPECT_EQ(proxies[1].server, "203.0.113.9");
+    EXPECT_EQ(proxies[1].port, 443);
+}
+
+TEST(OutboundProxies, TheLastEntryEndsWithTheFileAndStrayFieldsAreIgnored) {
+    const auto proxies = outbound_proxies(config_lines("proxies:\n"
+                                                       "    server: before-any-entry\n"
+                                                       "    port: 1\n"
+                                                       "  - name: a\n"
+                                                       "    server: a.example\n"
+                                                       "    port: 1080"));
+    ASSERT_EQ(proxies.size(), 1u);
+    EXPECT_EQ(proxies[0].name, "a");
+    EXPECT_EQ(proxies[0].type, "");
+    EXPECT_TRUE(outbound_proxies(config_lines("  - name: a\n    server: b\n    port: 1\n")).empty());
+}
+
+TEST(ReadCoreConfig, CommandLineBeatsTheFile) {
+    std::vector<std::string> asked;
+    const ConfigFileReader reader = [&](const std::string& path) -> std::optional<std::string> {
+        asked.push_back(path);
+        return "external-controller: 0.0.0.0:9090\nsecret: 'from file'\nfind-process-mode: strict\n"
+               "tun:\n  stack: system\n";
+    };
+    const CoreConfig from_file = read_core_config("/opt/mihomo -d /etc/m", reader);
+    EXPECT_EQ(asked, std::vector<std::string>{"/etc/m/config.yaml"});
+    EXPECT_EQ(from_file.config_path, "/etc/m/config.yaml");
+    EXPECT_EQ(from_file.controller, "0.0.0.0:9090");
+    EXPECT_EQ(from_file.secret, "from file");
+    EXPECT_EQ(from_file.find_process_mode, "strict");
+    EXPECT_EQ(from_file.tun_stack, "system");
+
+    const CoreConfig overridden =
+        read_core_config("/opt/mihomo -d /etc/m --external-controller 127.0.0.1:1 --ext-ctl=127.0.0.1:2 "
+                         "--secret \"cli\"",
+                         reader);
+    EXPECT_EQ(overridden.controller, "127.0.0.1:2");
+    EXPECT_EQ(overridden.secret, "cli");
+}
+
+TEST(ReadCoreConfig, NoFileNamedOrUnreadableLeavesFileFactsEmpty) {
+    int reads = 0;
+    const CoreConfig none = read_core_config("mihomo", [&](const std::string&) -> std::optional<std::string> {
+        ++reads;
+        return "secret: x\n";
+    });
+    EXPECT_EQ(reads, 0);
+    EXPECT_EQ(none.secret, "");
+    const CoreConfig unreadable =
+        read_core_config("mihomo -f c.yaml", [](const std::string&) { return std::optional<std::string>(); });
+    EXPECT_EQ(unreadable.config_path, "c.yaml");
+    EXPECT_EQ(unreadable.controller, "");
+    EXPECT_TRUE(unreadable.outbound_proxies.empty());
+}
+
+TEST(BoundedConfigText, ACutLineIsDroppedNotReadHalf) {
+    EXPECT_EQ(bounded_config_text("secret: abc\n", 12), "secret: abc\n");
+    EXPECT_EQ(bounded_config_text("a: 1\nsecret: abcdef\n", 14), "a: 1\n");
+    EXPECT_EQ(bounded_config_text("secret: abcdef", 6), "");
+}
+
+} // namespace
+} // namespace wirelux
