@@ -1,5 +1,6 @@
 #include "graph/process_layer.h"
 
+#include "graph/flow_contexts.h"
 #include "graph/graph_words.h"
 
 #include <algorithm>
@@ -179,7 +180,10 @@ std::string draw_process_node(GraphBuilder& builder, std::uint32_t pid, std::int
     layer = std::max<std::int64_t>(layer, 0);
     ProcessLayerState& state = builder.process_state();
     const std::string key = std::to_string(layer) + "|" + std::to_string(pid);
-    if (const auto drawn = state.nodes.find(key); drawn != state.nodes.end()) return drawn->second;
+    if (const auto drawn = state.nodes.find(key); drawn != state.nodes.end()) {
+        attach_flow_contexts(builder, drawn->second, pid);
+        return drawn->second;
+    }
     if (!builder.node_budget_left()) return {};
 
     const FactSnapshot& snapshot = builder.snapshot();
@@ -231,6 +235,7 @@ std::string draw_process_node(GraphBuilder& builder, std::uint32_t pid, std::int
     builder.set_layer(id, layer);
     state.nodes.emplace(key, id);
     state.node_order.push_back(id);
+    attach_flow_contexts(builder, id, pid);
     return id;
 }
 
