@@ -80,12 +80,21 @@ struct TraceRecord {
     bool observed = false; // seen in runtime data rather than inferred from sockets
 };
 
+// Loopback TCP sockets by their endpoints, so that the other end of a local connection is found
+// without scanning every row for every socket.
+struct LoopbackSocketIndex {
+    // "{local}|{local port}|{remote}|{remote port}" of each established loopback row -> owning pid
+    std::unordered_map<std::string, std::uint32_t> established;
+    std::unordered_map<std::uint16_t, std::vector<std::size_t>> listeners; // port -> into tcp_listeners
+};
+
 struct FlowLayerState {
     // Every core's connections attributed once per build, in core and connection order.
     std::optional<std::vector<AttributedConnection>> attributed;
     std::map<std::string, std::vector<FlowContext>> node_contexts; // process node id -> merged contexts
     std::vector<TraceRecord> traces;
     std::set<std::string> trace_keys;
+    std::optional<LoopbackSocketIndex> loopback_index;
 };
 
 } // namespace wirelux

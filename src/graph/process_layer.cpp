@@ -2,6 +2,7 @@
 
 #include "graph/flow_contexts.h"
 #include "graph/graph_words.h"
+#include "graph/local_relations.h"
 
 #include <algorithm>
 #include <string_view>
@@ -236,6 +237,7 @@ std::string draw_process_node(GraphBuilder& builder, std::uint32_t pid, std::int
     state.nodes.emplace(key, id);
     state.node_order.push_back(id);
     attach_flow_contexts(builder, id, pid);
+    draw_local_relations(builder, id, pid);
     return id;
 }
 
