@@ -5,6 +5,7 @@
 #include "graph/policy_layer.h"
 #include "graph/proxy_layers.h"
 #include "graph/sidecar_layer.h"
+#include "graph/tun_capture.h"
 
 namespace wirelux {
 
@@ -19,6 +20,7 @@ GraphDocument build_graph(RunContext& context, const EchoFn& echo, const DnsFn& 
     add_tun_resolver_rows(pass);
     draw_configured_proxies(builder);
     draw_policy_rows(builder);
+    draw_tun_captures(builder);
     draw_proxy_layers(builder);
     draw_idle_core_routes(pass);
     draw_alternate_routes(pass);

@@ -87,6 +87,8 @@ public:
     const CarrierLayerState& carrier_state() const { return carrier_state_; }
     ProcessLayerState& process_state() { return process_state_; }
     const ProcessLayerState& process_state() const { return process_state_; }
+    FlowLayerState& flow_state() { return flow_state_; }
+    const FlowLayerState& flow_state() const { return flow_state_; }
     // A TUN-captured or runtime-observed proxy process exists; the traffic then does not simply
     // follow the explicit proxy setting.
     bool runtime_proxy_observed() const;
@@ -114,6 +116,7 @@ private:
     bool runtime_proxy_seen_ = false;
     CarrierLayerState carrier_state_;
     ProcessLayerState process_state_;
+    FlowLayerState flow_state_;
 };
 
 } // namespace wirelux

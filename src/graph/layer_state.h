@@ -49,4 +49,52 @@ struct ProcessLayerState {
     std::optional<ProcessSocketIndex> socket_index;
 };
 
+// A runtime connection of a proxy core tied to the local process that opened it.
+struct AttributedConnection {
+    std::size_t core = 0;       // position in the snapshot's core_infos
+    std::size_t connection = 0; // position in that core's connections
+    std::uint32_t pid = 0;
+    double confidence = 0.0;
+    std::string attribution; // which evidence tied it to the process
+    std::string rule;        // rule with its payload; empty when the core named none
+    std::string chain;       // proxy chain joined with " / "; may be empty
+};
+
+// Attributed connections of one process that share rule and chain.
+struct FlowContext {
+    std::string rule;
+    std::string chain;
+    std::set<std::pair<std::size_t, std::size_t>> connections; // (core, connection) positions
+    double confidence = 0.0;                                   // the best of its connections
+    std::string attribution;                                   // the text of that best one
+};
+
+// One relation met while following a path, kept once per "{source}|{kind}|{target}".
+struct TraceRecord {
+    std::string source;
+    std::string kind; // "configured", "rule" or "generic"
+    std::string target;
+    std::string evidence;
+    std::int64_t depth = 0;
+    double value = 0.0;    // the relation's confidence
+    bool observed = false; // seen in runtime data rather than inferred from sockets
+};
+
+// Loopback TCP sockets by their endpoints, so that the other end of a local connection is found
+// without scanning every row for every socket.
+struct LoopbackSocketIndex {
+    // "{local}|{local port}|{remote}|{remote port}" of each established loopback row -> owning pid
+    std::unordered_map<std::string, std::uint32_t> established;
+    std::unordered_map<std::uint16_t, std::vector<std::size_t>> listeners; // port -> into tcp_listeners
+};
+
+struct FlowLayerState {
+    // Every core's connections attributed once per build, in core and connection order.
+    std::optional<std::vector<AttributedConnection>> attributed;
+    std::map<std::string, std::vector<FlowContext>> node_contexts; // process node id -> merged contexts
+    std::vector<TraceRecord> traces;
+    std::set<std::string> trace_keys;
+    std::optional<LoopbackSocketIndex> loopback_index;
+};
+
 } // namespace wirelux

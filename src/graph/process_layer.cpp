@@ -1,6 +1,8 @@
 #include "graph/process_layer.h"
 
+#include "graph/flow_contexts.h"
 #include "graph/graph_words.h"
+#include "graph/local_relations.h"
 
 #include <algorithm>
 #include <string_view>
@@ -179,7 +181,10 @@ std::string draw_process_node(GraphBuilder& builder, std::uint32_t pid, std::int
     layer = std::max<std::int64_t>(layer, 0);
     ProcessLayerState& state = builder.process_state();
     const std::string key = std::to_string(layer) + "|" + std::to_string(pid);
-    if (const auto drawn = state.nodes.find(key); drawn != state.nodes.end()) return drawn->second;
+    if (const auto drawn = state.nodes.find(key); drawn != state.nodes.end()) {
+        attach_flow_contexts(builder, drawn->second, pid);
+        return drawn->second;
+    }
     if (!builder.node_budget_left()) return {};
 
     const FactSnapshot& snapshot = builder.snapshot();
@@ -231,6 +236,8 @@ std::string draw_process_node(GraphBuilder& builder, std::uint32_t pid, std::int
     builder.set_layer(id, layer);
     state.nodes.emplace(key, id);
     state.node_order.push_back(id);
+    attach_flow_contexts(builder, id, pid);
+    draw_local_relations(builder, id, pid);
     return id;
 }
 

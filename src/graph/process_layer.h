@@ -41,8 +41,8 @@ std::vector<RemoteSocketGroup> group_remote_sockets(const FactSnapshot& snapshot
                                                     const std::vector<TcpRow>& established);
 
 // Draws "proc-{pid}-l{layer}" (a negative layer counts as 0), or returns the node already drawn for
-// the pid at that layer. Empty when the node would be new but the node budget is spent. Callers
-// hand the returned node to the flow-context pass in either case.
+// the pid at that layer. Empty when the node would be new but the node budget is spent. Either way a
+// drawn node gets the process's flow contexts merged into its "entry" row.
 std::string draw_process_node(GraphBuilder& builder, std::uint32_t pid, std::int64_t layer);
 
 } // namespace wirelux

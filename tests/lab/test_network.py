@@ -268,6 +268,8 @@ class NetworkScenarios(unittest.TestCase):
             app_rows[:0] = ["default"]
             rows[(tun_id, "ipv4")] = (sc.TUN_V4, "OK", False)
             rows[(tun_id, "role")] = ("Tunnel", "", False)
+            # No proxy core runs in the lab, so nothing tells which process the TUN carries.
+            rows[(tun_id, "owner")] = ("owner not exposed", "WARN", False)
             evidence[("app", "default", tun_id)] = (
                 "OS selected default route (route selection confirmed; adapter role separately scored)")
         if self.wine:  # Wine reports no IPv6 routes: no IPv6 chain at all
