@@ -11,32 +11,6 @@
 namespace wirelux {
 namespace {
 
-std::string_view without_mapped_prefix(std::string_view address) {
-    constexpr std::string_view mapped = "::ffff:";
-    if (address.size() > mapped.size() && address.substr(0, mapped.size()) == mapped &&
-        address.find('.') != std::string_view::npos)
-        return address.substr(mapped.size());
-    return address;
-}
-
-bool is_local_peer(const FactSnapshot& snapshot, const std::string& remote) {
-    const std::string_view address = without_mapped_prefix(remote);
-    if (address.empty() || address == "0.0.0.0" || address == "::" || address == "::1") return true;
-    if (address.starts_with("127.")) return true;
-    return snapshot.own_addresses.contains(std::string(address));
-}
-
-const AdapterInfo* adapter_owning(const FactSnapshot& snapshot, const std::string& local) {
-    const std::string_view address = without_mapped_prefix(local);
-    for (const AdapterInfo& adapter : snapshot.adapters) {
-        const auto owns = [&](const IfAddress& own) { return own.address == address; };
-        if (std::any_of(adapter.ipv4.begin(), adapter.ipv4.end(), owns) ||
-            std::any_of(adapter.ipv6.begin(), adapter.ipv6.end(), owns))
-            return &adapter;
-    }
-    return nullptr;
-}
-
 bool is_ipv6_text(std::string_view address) {
     return address.find(':') != std::string_view::npos;
 }
@@ -93,23 +67,6 @@ std::string udp_endpoint(const UdpRow& row) {
     return endpoint_text(row.local_address, row.local_port);
 }
 
-std::vector<NodeItem> group_rows(const std::vector<RemoteSocketGroup>& groups) {
-    std::vector<NodeItem> rows;
-    for (const RemoteSocketGroup& group : groups) {
-        std::string id = "remote-route-" + id_token(group.family + "-" + group.route);
-        // Distinct names can share a token ("Wi-Fi 2", "Wi-Fi_2"); every group keeps a row.
-        const auto taken = [&](const std::string& candidate) {
-            return std::any_of(rows.begin(), rows.end(),
-                               [&](const NodeItem& row) { return row.id == candidate; });
-        };
-        for (int n = 2; taken(id); ++n)
-            id = "remote-route-" + id_token(group.family + "-" + group.route) + "-" + std::to_string(n);
-        rows.push_back(make_row(std::move(id), group.family + " · " + group.route,
-                                std::to_string(group.sockets) + " socket(s)", "", group.pairing, kRoleProp));
-    }
-    return rows;
-}
-
 } // namespace
 
 std::string endpoint_text(const std::string& address, std::uint16_t port) {
@@ -147,36 +104,6 @@ ProcessSockets gather_process_sockets(const FactSnapshot& snapshot, const Proces
     return sockets;
 }
 
-std::vector<RemoteSocketGroup> group_remote_sockets(const FactSnapshot& snapshot,
-                                                    const std::vector<TcpRow>& established) {
-    std::vector<RemoteSocketGroup> groups;
-    for (const TcpRow& row : established) {
-        if (is_local_peer(snapshot, row.remote_address)) continue;
-        const bool v6 = is_ipv6_text(without_mapped_prefix(row.remote_address));
-        std::string route = "Unknown";
-        std::string pairing;
-        if (const AdapterInfo* adapter = adapter_owning(snapshot, row.local_address)) {
-            route = adapter->friendly_name;
-            pairing = "live established socket + local source/interface";
-        } else if (const auto& egress = v6 ? snapshot.egress_name_v6 : snapshot.egress_name_v4) {
-            route = *egress;
-            pairing = "live established socket + Find-NetRoute";
-        }
-        const std::string family = v6 ? "IPv6" : "IPv4";
-        auto group = std::find_if(groups.begin(), groups.end(), [&](const RemoteSocketGroup& g) {
-            return g.family == family && g.route == route;
-        });
-        if (group == groups.end()) {
-            groups.push_back(RemoteSocketGroup{family, route, pairing, 0});
-            group = groups.end() - 1;
-        } else if (!pairing.empty() && group->pairing.find(pairing) == std::string::npos) {
-            group->pairing = group->pairing.empty() ? pairing : group->pairing + " · " + pairing;
-        }
-        ++group->sockets;
-    }
-    return groups;
-}
-
 std::string draw_process_node(GraphBuilder& builder, std::uint32_t pid, std::int64_t layer) {
     layer = std::max<std::int64_t>(layer, 0);
     ProcessLayerState& state = builder.process_state();
@@ -212,14 +139,6 @@ std::string draw_process_node(GraphBuilder& builder, std::uint32_t pid, std::int
         row.detail = make_detail("UDP bindings", owner, "socket", "",
                                  capped_rows(sockets.udp, kUdpRowCap, udp_endpoint, "udp", "UDP", "bindings",
                                              "visual detail capped"));
-        rows.push_back(std::move(row));
-    }
-    const std::vector<RemoteSocketGroup> groups = group_remote_sockets(snapshot, sockets.established);
-    if (!groups.empty()) {
-        NodeItem row = make_row("remote-sockets", "remote sockets", std::to_string(groups.size()), "",
-                                "process-wide established sockets; click to inspect route groups", kRoleProp);
-        row.detail = make_detail("Remote socket groups", "passive process-wide evidence", "socket", "",
-                                 group_rows(groups));
         rows.push_back(std::move(row));
     }
     if (core != nullptr && core->answered && !core->live_controller.empty())

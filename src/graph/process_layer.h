@@ -1,7 +1,7 @@
 #pragma once
-// Local processes that carry traffic, one node per process and layer. Listeners, UDP bindings and
-// process-wide established sockets become drill-down rows, capped so the node stays readable; the
-// full inventory stays in the report's tables.
+// Local processes that carry traffic, one node per process and layer. Listeners and UDP bindings
+// become drill-down rows, capped so the node stays readable; the full inventory stays in the report's
+// tables. Where the established sockets lead is drawn once every node exists (route_relations.h).
 
 #include "graph/graph_builder.h"
 
@@ -25,20 +25,6 @@ ProcessSocketIndex index_process_sockets(const FactSnapshot& snapshot);
 // have been built from this snapshot.
 ProcessSockets gather_process_sockets(const FactSnapshot& snapshot, const ProcessSocketIndex& index,
                                       std::uint32_t pid);
-
-// Established sockets to non-local peers that leave on one route.
-struct RemoteSocketGroup {
-    std::string family;  // "IPv4" or "IPv6"
-    std::string route;   // the interface name, or "Unknown"
-    std::string pairing; // how the sockets were tied to the interface
-    std::size_t sockets = 0;
-};
-
-// Groups by family and route in first-seen order. A socket is tied to the adapter that owns its local
-// address, else to the OS-selected egress of its family, else to "Unknown". Loopback, unspecified
-// and own-address peers are local relations, not routes, and are left out.
-std::vector<RemoteSocketGroup> group_remote_sockets(const FactSnapshot& snapshot,
-                                                    const std::vector<TcpRow>& established);
 
 // Draws "proc-{pid}-l{layer}" (a negative layer counts as 0), or returns the node already drawn for
 // the pid at that layer. Empty when the node would be new but the node budget is spent. Either way a

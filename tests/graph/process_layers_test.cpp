@@ -1,6 +1,7 @@
 #include "graph/build_graph.h"
 #include "graph/process_layer.h"
 #include "graph/proxy_layers.h"
+#include "graph/route_relations.h"
 
 #include "graph/graph_fixtures.h"
 
@@ -117,12 +118,13 @@ TEST(ProcessNode, ProcessesDrawnByOneBuilderKeepTheirOwnSockets) {
     EXPECT_EQ(row(core, "listeners").v, "2 · 127.0.0.1:7890");
     EXPECT_EQ(row(core, "listeners").detail->items[1].v, "[::1]:7891");
     EXPECT_EQ(row(core, "udp").v, "1 · [::]:5353");
-    EXPECT_EQ(row(core, "remote-sockets").v, "1"); // the closing row is not established
+    draw_route_relations(builder);
+    EXPECT_EQ(row(core, "route-unknown").v, "Unknown · 1 socket(s)"); // the closing row is not established
     for (const GraphNode* n : {&helper, &helper_again}) {
         EXPECT_EQ(row(*n, "listeners").v, "2 · 0.0.0.0:80");
         EXPECT_EQ(row(*n, "listeners").detail->items[1].v, "127.0.0.1:81");
         EXPECT_EQ(row(*n, "udp").v, "1 · 0.0.0.0:53");
-        EXPECT_EQ(row(*n, "remote-sockets").v, "2"); // one IPv4 and one IPv6 group
+        EXPECT_EQ(row(*n, "route-unknown").v, "Unknown · 2 socket(s)"); // one IPv4, one IPv6
     }
 }
 
@@ -178,37 +180,6 @@ TEST(ProcessNode, NodeBudgetStopsNewProcessesButNotMerges) {
     EXPECT_EQ(draw_process_node(builder, kCorePid, 1), "proc-4242-l1");
     EXPECT_EQ(builder.nodes().size(), 2u);
     EXPECT_FALSE(builder.process_state().drawn_pids.contains(7));
-}
-
-TEST(ProcessNode, EstablishedSocketsAreGroupedByTheRouteTheyLeaveOn) {
-    FactSnapshot s = host_with_process();
-    s.adapters.push_back(test::graph_adapter(7, "Wi-Fi 2", "192.168.1.20"));
-    s.adapters.push_back(test::graph_adapter(8, "Wi-Fi_2", "10.8.0.2"));
-    s.egress_name_v6 = "Ethernet";
-    s.own_addresses = {"192.168.1.20", "10.8.0.2"};
-    s.tcp_rows = {
-        established("192.168.1.20", "1.1.1.1"),
-        established("192.168.1.20", "8.8.8.8"),
-        established("10.8.0.2", "9.9.9.9"),
-        established("2001:db8::9", "2606:4700::1"),
-        established("127.0.0.1", "127.0.0.1"),       // local relation, not a route
-        established("192.168.1.20", "192.168.1.20"), // to this host itself
-        established("192.168.1.20", "1.0.0.1", 99),  // another process
-        TcpRow{"192.168.1.20", "1.1.1.1", 4, kCorePid, 50001, 443},
-    };
-    GraphBuilder builder(s);
-    const NodeItem& sockets = row(drawn(builder, draw_process_node(builder, kCorePid, 1)), "remote-sockets");
-    EXPECT_EQ(sockets.v, "3");
-    EXPECT_EQ(sockets.detail->label, "Remote socket groups");
-    const auto& rows = sockets.detail->items;
-    EXPECT_EQ(row_ids(rows), (Ids{"remote-route-IPv4-Wi-Fi_2", "remote-route-IPv4-Wi-Fi_2-2",
-                                  "remote-route-IPv6-Ethernet"}));
-    EXPECT_EQ(rows[0].k, "IPv4 · Wi-Fi 2");
-    EXPECT_EQ(rows[0].v, "2 socket(s)");
-    EXPECT_EQ(rows[0].meta, "live established socket + local source/interface");
-    EXPECT_EQ(rows[1].k, "IPv4 · Wi-Fi_2");
-    EXPECT_EQ(rows[2].v, "1 socket(s)");
-    EXPECT_EQ(rows[2].meta, "live established socket + Find-NetRoute");
 }
 
 // A home host with one carrier and a proxy core, a confirmed SOCKS proxy and a candidate.
