@@ -32,10 +32,8 @@ const AdapterInfo* adapter_owning(const FactSnapshot& snapshot, const std::strin
 }
 
 std::string adapter_name(const FactSnapshot& snapshot, std::uint32_t if_index) {
-    for (const AdapterInfo& adapter : snapshot.adapters)
-        if (adapter.if_index == if_index)
-            return adapter.friendly_name.empty() ? kUnknownInterface : adapter.friendly_name;
-    return kUnknownInterface;
+    const AdapterInfo* adapter = find_adapter(snapshot, if_index);
+    return adapter == nullptr || adapter->friendly_name.empty() ? kUnknownInterface : adapter->friendly_name;
 }
 
 bool same_interface(const SocketInterface& a, const SocketInterface& b) {
