@@ -1,6 +1,6 @@
 #include "platform/console.h"
 #include "platform/process_env.h"
-#include "run_driver.h"
+#include "run/run_driver.h"
 
 #include <exception>
 #include <string>

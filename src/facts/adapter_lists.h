@@ -2,7 +2,7 @@
 // The address lists of one adapter that the console summary and the report both show, so that the two
 // list the same addresses.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 // The adapter inventory, the device identities and the forwarding table in the fact snapshot, and the
 // look-ups the later phases make on them.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <cstdint>
 #include <optional>

@@ -32,12 +32,6 @@ bool prefix_holds(std::uint32_t network, std::uint8_t prefix_len, std::uint32_t 
     return (network & mask) == (address & mask);
 }
 
-const AdapterInfo* adapter_with_index(const std::vector<AdapterInfo>& adapters, std::uint32_t if_index) {
-    for (const AdapterInfo& adapter : adapters)
-        if (adapter.if_index == if_index) return &adapter;
-    return nullptr;
-}
-
 } // namespace
 
 const RouteRow* ipv4_route_for(std::string_view target, const std::vector<RouteRow>& routes,
@@ -51,7 +45,7 @@ const RouteRow* ipv4_route_for(std::string_view target, const std::vector<RouteR
         if (route.family != kFamilyIpv4 || !route.destination) continue;
         const auto network = ipv4_value(*route.destination);
         if (!network || !prefix_holds(*network, route.prefix_len, *address)) continue;
-        const AdapterInfo* adapter = adapter_with_index(adapters, route.if_index);
+        const AdapterInfo* adapter = find_adapter(adapters, route.if_index);
         const std::uint64_t metric = std::uint64_t{route.metric} + (adapter ? adapter->ipv4_metric : 0);
         if (!best || route.prefix_len > best->prefix_len ||
             (route.prefix_len == best->prefix_len && metric < best_metric)) {
@@ -68,7 +62,7 @@ std::optional<std::string> campus_route_text(std::string_view target, const std:
     if (!best) return std::nullopt;
 
     const bool on_link = !best->next_hop || best->next_hop->empty() || *best->next_hop == "0.0.0.0";
-    const AdapterInfo* adapter = adapter_with_index(adapters, best->if_index);
+    const AdapterInfo* adapter = find_adapter(adapters, best->if_index);
     const std::string index_text = "ifIndex " + std::to_string(best->if_index);
     std::string text = adapter && !adapter->friendly_name.empty()
                            ? adapter->friendly_name + " (" + index_text + ")"

@@ -3,7 +3,7 @@
 // machine would take to it, and what the campus service probes found.
 
 #include "facts/echo_run.h"
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 #include "probe/campus_probes.h"
 
 #include <optional>

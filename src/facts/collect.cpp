@@ -17,6 +17,7 @@
 #include "facts/service_scan.h"
 #include "facts/socket_snapshots.h"
 #include "facts/software_scan.h"
+#include "parallel/timing.h"
 #include "platform/icmp.h"
 #include "platform/process_env.h"
 #include "platform/process_query.h"
@@ -24,7 +25,6 @@
 #include "platform/sockets.h"
 #include "probe/proxy_protocol.h"
 #include "probe/route_source.h"
-#include "timing.h"
 #include "util/text.h"
 
 #include <future>

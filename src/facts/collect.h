@@ -1,6 +1,6 @@
 #pragma once
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 namespace wirelux {
 

@@ -1,8 +1,8 @@
 #pragma once
 // The proxy cores among the running processes, each with what its configuration and runtime API say.
 
-#include "facts/snapshot.h"
 #include "mihomo/core_capture.h"
+#include "model/snapshot.h"
 #include "platform/process_query.h"
 
 #include <cstdint>

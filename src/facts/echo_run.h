@@ -2,7 +2,7 @@
 // ICMP echo fan-out shared by the internet and gateway reachability checks. The echo itself is passed
 // in, so the logic runs on recorded or fake answers as well as on the platform's.
 
-#include "probe/probe_results.h"
+#include "model/probe_results.h"
 
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
 #include "facts/egress.h"
 
 #include "facts/interface_assessment.h"
-#include "probe_targets.h"
+#include "model/route_tests.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 // the forwarding table only supplies the matching default route.
 
 #include "facts/echo_run.h"
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <optional>
 #include <vector>

@@ -2,7 +2,7 @@
 // The IPv4 default routes ranked the way the system picks among them, shared by the console summary
 // and the report so that both show the same order and the same marker.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <cstdint>
 #include <string>

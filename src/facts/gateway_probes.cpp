@@ -1,6 +1,6 @@
 #include "facts/gateway_probes.h"
 
-#include "probe_targets.h"
+#include "model/route_tests.h"
 
 #include <algorithm>
 

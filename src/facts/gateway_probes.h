@@ -2,7 +2,7 @@
 // ICMP reachability of every distinct default-route gateway.
 
 #include "facts/echo_run.h"
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <cstdint>
 #include <string>

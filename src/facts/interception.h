@@ -3,7 +3,7 @@
 // combined with the proxy listeners, VPN drivers and services, the route/source probe and fake-IP
 // addressing already recorded in the snapshot.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <string>
 #include <vector>

@@ -42,25 +42,6 @@ constexpr const char* kEvidenceHardwareBus = "hardware-enumerated PCI/USB networ
 constexpr const char* kEvidenceCellular = "PPP/RNDIS/WWAN carrier identity";
 constexpr const char* kEvidenceKnownVirtualCarrier = "known virtual/bridged carrier identity";
 
-// The four octets of a dotted-quad text, or nothing when the text is not one.
-std::optional<std::array<unsigned, 4>> ipv4_octets(std::string_view text) {
-    std::array<unsigned, 4> octets{};
-    const char* p = text.data();
-    const char* const end = text.data() + text.size();
-    for (std::size_t k = 0; k < octets.size(); ++k) {
-        if (k > 0) {
-            if (p == end || *p != '.') return std::nullopt;
-            ++p;
-        }
-        const char* const start = p;
-        const auto [next, error] = std::from_chars(p, end, octets[k]);
-        if (error != std::errc{} || next == start || next - start > 3 || octets[k] > 255) return std::nullopt;
-        p = next;
-    }
-    if (p != end) return std::nullopt;
-    return octets;
-}
-
 bool is_wired_or_wireless(const std::string& type_word) {
     return type_word == "802.3" || type_word == "Native 802.11";
 }
@@ -109,16 +90,6 @@ std::string identity_text(const AdapterInfo& adapter, const PnpDevice* device) {
         text += "  ";
     }
     return text;
-}
-
-bool is_fake_ip(std::string_view address) {
-    if (address.find(':') != std::string_view::npos) return starts_with_ci(address, "fdfe:");
-    const auto octets = ipv4_octets(address);
-    return octets && (*octets)[0] == 198 && ((*octets)[1] == 18 || (*octets)[1] == 19);
-}
-
-bool is_loopback_dns(std::string_view address) {
-    return address.starts_with("127.") || address == "::1";
 }
 
 InterfaceAssessment assess_interface(const AdapterInfo& adapter, const PnpDevice* device,

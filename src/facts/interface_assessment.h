@@ -3,7 +3,8 @@
 // route owner or something else, scored from the adapter record, its device identity and its routes.
 // Pure functions of snapshot data, so hand-made records drive them exactly as live ones do.
 
-#include "facts/snapshot.h"
+#include "model/address_tests.h"
+#include "model/snapshot.h"
 
 #include <cstdint>
 #include <string>
@@ -31,12 +32,6 @@ const PnpDevice* device_of(const AdapterInfo& adapter,
 // device fields leave empty places).
 std::string identity_text(const AdapterInfo& adapter, const PnpDevice* device);
 
-// 198.18.0.0/15 in IPv4, or an IPv6 text beginning with "fdfe:" in any letter case: the address ranges
-// proxy cores hand out as fake IPs.
-bool is_fake_ip(std::string_view address);
-
-// A resolver on this machine: "127." followed by anything, or "::1".
-bool is_loopback_dns(std::string_view address);
 
 // The role of one interface. device is the adapter's PnP device or null; routes is the whole route
 // table (only the rows of this interface count).

@@ -1,6 +1,6 @@
 #include "facts/os_identity.h"
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 #include "platform/process_env.h"
 #include "platform/registry.h"
 #include "util/text.h"

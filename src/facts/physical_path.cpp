@@ -2,7 +2,7 @@
 
 #include "facts/if_type_word.h"
 #include "facts/interface_assessment.h"
-#include "probe_targets.h"
+#include "model/route_tests.h"
 #include "util/text.h"
 
 #include <algorithm>
@@ -34,12 +34,7 @@ std::string candidate_gateway(const RouteRow& route, const AdapterInfo& adapter,
 }
 
 std::string joined_ipv4(const AdapterInfo& adapter) {
-    std::string text;
-    for (const IfAddress& a : adapter.ipv4) {
-        if (!text.empty()) text += ", ";
-        text += a.address;
-    }
-    return text;
+    return join(adapter.ipv4, ", ", [](const IfAddress& a) -> const std::string& { return a.address; });
 }
 
 // Metrics near the top of the range would wrap when summed and rank the worst route first.

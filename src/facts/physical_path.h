@@ -3,7 +3,7 @@
 // would prefer them, so the report can name the underlying network even when a tunnel carries the
 // traffic.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <cstdint>
 #include <vector>

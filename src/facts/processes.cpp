@@ -1,6 +1,6 @@
 #include "facts/processes.h"
 
-#include "facts/address_tests.h"
+#include "model/address_tests.h"
 #include "util/regex.h"
 #include "util/text.h"
 

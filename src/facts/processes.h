@@ -2,7 +2,7 @@
 // The process snapshot, the processes that look like proxy or tunnel clients, and the sets that say
 // which addresses and names are this machine's own.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <set>
 #include <string>

@@ -1,6 +1,6 @@
 #include "facts/proxy_scoring.h"
 
-#include "facts/address_tests.h"
+#include "model/address_tests.h"
 #include "parallel/parallel_map.h"
 #include "platform/address_text.h"
 #include "util/regex.h"

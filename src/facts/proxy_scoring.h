@@ -5,8 +5,8 @@
 // process identity query and the explicit endpoints, which the caller hands in so that the scoring runs
 // on a hand-made snapshot with fake probes.
 
-#include "facts/proxy_assessment.h"
-#include "facts/snapshot.h"
+#include "model/proxy_assessment.h"
+#include "model/snapshot.h"
 #include "platform/process_query.h"
 
 #include <array>

@@ -2,7 +2,7 @@
 // The system proxy settings: the per-user WinINET values, the WinHTTP setting as netsh reports it, and
 // the local process that serves the WinINET proxy.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <cstdint>
 #include <optional>

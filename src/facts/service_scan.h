@@ -2,7 +2,7 @@
 // The running drivers and services whose identity names VPN, tunnel, packet-redirection or proxy
 // software; they count toward the interception score.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <functional>
 #include <string>

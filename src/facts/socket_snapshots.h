@@ -2,7 +2,7 @@
 // The socket snapshot: three reads of the TCP tables 180 ms apart, merged so that short-lived
 // connections seen by any read are kept, and one read of the UDP tables.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <chrono>
 #include <functional>

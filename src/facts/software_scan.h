@@ -3,7 +3,7 @@
 // uninstall entries, autostart values, start-menu shortcuts, program folders and the configuration
 // files inside those folders that point at the proxy's port.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 #include "platform/file_walk.h"
 #include "platform/registry.h"
 #include "platform/registry_enum.h"

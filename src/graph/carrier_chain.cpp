@@ -6,7 +6,7 @@
 #include "graph/graph_words.h"
 #include "graph/sidecar_layer.h"
 #include "graph/wifi_signal.h"
-#include "probe_targets.h"
+#include "model/route_tests.h"
 #include "util/text.h"
 
 #include <algorithm>
@@ -236,10 +236,7 @@ void draw_direct_hop(GraphPass& pass, const CarrierRoute& route, const std::stri
 } // namespace
 
 std::string address_list(const std::vector<IfAddress>& addresses) {
-    std::vector<std::string> texts;
-    for (const IfAddress& address : addresses)
-        texts.push_back(address.address);
-    return join(texts, ", ");
+    return join(addresses, ", ", [](const IfAddress& a) -> const std::string& { return a.address; });
 }
 
 std::string family_word(std::uint16_t family) {

@@ -3,9 +3,9 @@
 // de-duplication rules hold whatever order the passes run in: a node or row id is taken by its
 // first writer, and an edge only ever gains confidence.
 
-#include "facts/snapshot.h"
 #include "graph/graph_model.h"
 #include "graph/layer_state.h"
+#include "model/snapshot.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,7 +6,7 @@
 #include "facts/echo_run.h"
 #include "graph/graph_builder.h"
 #include "graph/run_context.h"
-#include "probe/probe_results.h"
+#include "model/probe_results.h"
 
 #include <functional>
 #include <map>

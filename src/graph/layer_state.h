@@ -2,7 +2,7 @@
 // Bookkeeping of the carrier and process layers, kept by the builder for the whole build so that
 // every carrier, gateway, ISP and process is drawn once and only re-used afterwards.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <cstddef>
 #include <cstdint>

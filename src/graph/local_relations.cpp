@@ -1,9 +1,9 @@
 #include "graph/local_relations.h"
 
-#include "facts/address_tests.h"
 #include "graph/flow_contexts.h"
 #include "graph/graph_words.h"
 #include "graph/process_layer.h"
+#include "model/address_tests.h"
 
 #include <algorithm>
 

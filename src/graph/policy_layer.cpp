@@ -1,10 +1,10 @@
 #include "graph/policy_layer.h"
 
-#include "facts/address_tests.h"
 #include "facts/proxy_scoring.h"
 #include "graph/egress_layer.h"
 #include "graph/graph_words.h"
 #include "graph/process_layer.h"
+#include "model/address_tests.h"
 #include "util/text.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "graph/route_relations.h"
 
-#include "facts/address_tests.h"
 #include "facts/campus_collect.h"
 #include "graph/flow_contexts.h"
 #include "graph/graph_words.h"
 #include "graph/local_relations.h"
+#include "model/address_tests.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // What the graph builder works from: the finished snapshot, the Wi-Fi status text, the two probe
 // caches the driver pre-fills, and the graph limits.
 
-#include "facts/snapshot.h"
-#include "probe/probe_results.h"
+#include "model/probe_results.h"
+#include "model/snapshot.h"
 
 #include <cstdint>
 #include <map>

@@ -3,8 +3,8 @@
 // opened them. The core names a process only by image path and name, never by process id, so the
 // tie is as strong as the name evidence: an exact path, then the file name, then the process name.
 
-#include "facts/snapshot.h"
 #include "graph/layer_state.h"
+#include "model/snapshot.h"
 
 #include <cstdint>
 #include <map>

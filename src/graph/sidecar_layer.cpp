@@ -5,7 +5,7 @@
 #include "facts/interface_assessment.h"
 #include "graph/carrier_chain.h"
 #include "graph/graph_words.h"
-#include "probe/campus_facts.h"
+#include "model/campus_facts.h"
 #include "probe/dns_message.h"
 #include "util/text.h"
 

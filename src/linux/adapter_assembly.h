@@ -2,8 +2,8 @@
 // Adapter records and device identities assembled from the netlink tables and the few facts sysfs and
 // the resolver files add.
 
-#include "facts/snapshot.h"
 #include "linux/link_identity.h"
+#include "model/snapshot.h"
 #include "platform/pnp_map.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include "linux/unique_fd.h"
 #include "platform/icmp_packet.h"
 #include "platform/process_id.h"
-#include "probe/socket.h"
+#include "platform/socket.h"
 
 #include <netinet/in.h>
 #include <poll.h>

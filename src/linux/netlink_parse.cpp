@@ -1,6 +1,6 @@
 #include "linux/netlink_parse.h"
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 #include "platform/address_text.h"
 
 #include <cstddef>

@@ -1,8 +1,8 @@
 #pragma once
 // Route messages turned into forwarding-table rows and best-route answers.
 
-#include "facts/snapshot.h"
 #include "linux/netlink_parse.h"
+#include "model/snapshot.h"
 
 #include <optional>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 // The systemd services under one cgroup slice directory that have a live process.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <string>
 #include <vector>

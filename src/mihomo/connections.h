@@ -2,7 +2,7 @@
 // The proxy core's /connections reply: one record per live connection, with the owning process and the
 // rule and proxy chain that carried it.
 
-#include "mihomo/core_info.h"
+#include "model/core_info.h"
 
 #include <cstddef>
 #include <string>

@@ -1,6 +1,6 @@
 #include "mihomo/controller.h"
 
-#include "facts/address_tests.h"
+#include "model/address_tests.h"
 #include "util/text.h"
 
 #include <algorithm>

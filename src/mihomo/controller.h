@@ -1,9 +1,9 @@
 #pragma once
 // Where a proxy core's controller may listen, and how its answers are read.
 
-#include "facts/snapshot.h"
+#include "model/probe_results.h"
+#include "model/snapshot.h"
 #include "probe/http_message.h"
-#include "probe/probe_results.h"
 
 #include <cstdint>
 #include <optional>

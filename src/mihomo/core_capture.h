@@ -3,11 +3,11 @@
 // reports. The network and file operations come in as functions, so the whole sequence runs in tests
 // without sockets or files.
 
-#include "facts/snapshot.h"
 #include "mihomo/core_config.h"
-#include "mihomo/core_info.h"
+#include "model/core_info.h"
+#include "model/probe_results.h"
+#include "model/snapshot.h"
 #include "probe/http_message.h"
-#include "probe/probe_results.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,7 +3,7 @@
 // lives, where its controller listens, its secret, its TUN stack and its outbound proxies. Pure text
 // work; the file is read by whoever calls.
 
-#include "mihomo/core_info.h"
+#include "model/core_info.h"
 
 #include <cstddef>
 #include <functional>

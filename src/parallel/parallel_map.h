@@ -2,7 +2,7 @@
 // The parallel task map: runs one task per input on a bounded pool of short-lived threads and returns
 // the results in input order. It exists to overlap the time-outs of blocking probes.
 
-#include "progress.h"
+#include "parallel/progress.h"
 
 #include <atomic>
 #include <functional>

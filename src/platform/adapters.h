@@ -1,7 +1,7 @@
 #pragma once
 // Network adapters and the devices behind them.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <string>
 #include <unordered_map>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/probe_results.h"
+#include "model/probe_results.h"
 
 #include <string_view>
 

@@ -3,7 +3,7 @@
 // echoed data). Kept free of Windows headers so that it is checked on buffers built by hand on every
 // platform; the Windows backend asserts at compile time that these offsets are the SDK's.
 
-#include "probe/probe_results.h"
+#include "model/probe_results.h"
 
 #include <cstddef>
 #include <cstdint>

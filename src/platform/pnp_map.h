@@ -1,7 +1,7 @@
 #pragma once
 // The device map keyed by network-configuration instance id, built the same way on every platform.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,7 +3,7 @@
 // and never fail: a line that does not have the expected shape is skipped, a text whose header is not
 // the expected one gives nothing.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <bit>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // The forwarding table and the system's own choice of route.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <optional>
 #include <string_view>

@@ -2,7 +2,7 @@
 // Running services and drivers as the system's service manager lists them. Linux stands in with loaded
 // kernel modules for drivers and systemd services that have live processes for services.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,7 +3,7 @@
 // documented x64 layouts so that they run, and are tested, on any platform. Every reader stops at the
 // end of the buffer, whatever the row count in it claims.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <cstddef>
 #include <optional>

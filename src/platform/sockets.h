@@ -1,7 +1,7 @@
 #pragma once
 // Processes and the sockets they own, as the system reports them at one moment.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <vector>
 

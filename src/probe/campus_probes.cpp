@@ -1,11 +1,11 @@
 #include "probe/campus_probes.h"
 
-#include "facts/interface_assessment.h"
+#include "model/address_tests.h"
 #include "parallel/parallel_map.h"
+#include "platform/socket.h"
 #include "probe/dns_probe.h"
 #include "probe/http_get.h"
 #include "probe/page_title.h"
-#include "probe/socket.h"
 #include "util/text.h"
 
 #include <nlohmann/json.hpp>

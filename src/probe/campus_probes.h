@@ -2,8 +2,8 @@
 // The service probes of the KAM campus network: its srun login portal, its API host and its two
 // resolvers, all at fixed private addresses that simply do not answer anywhere else.
 
-#include "probe/campus_facts.h"
-#include "probe/probe_results.h"
+#include "model/campus_facts.h"
+#include "model/probe_results.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
 #include "probe/dns_probe.h"
 
 #include "platform/process_id.h"
+#include "platform/socket.h"
 #include "probe/dns_message.h"
-#include "probe/socket.h"
 
 #include <array>
 #include <chrono>

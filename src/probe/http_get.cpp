@@ -1,6 +1,6 @@
 #include "probe/http_get.h"
 
-#include "probe/socket.h"
+#include "platform/socket.h"
 
 #include <array>
 #include <chrono>

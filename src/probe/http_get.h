@@ -1,8 +1,8 @@
 #pragma once
 // The program's minimal HTTP/1.0 GET client: plain HTTP only, following a few plain-HTTP redirects.
 
+#include "model/probe_results.h"
 #include "probe/http_message.h"
-#include "probe/probe_results.h"
 
 #include <cstdint>
 #include <optional>

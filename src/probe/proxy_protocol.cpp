@@ -1,7 +1,7 @@
 #include "probe/proxy_protocol.h"
 
-#include "facts/address_tests.h"
-#include "probe/socket.h"
+#include "model/address_tests.h"
+#include "platform/socket.h"
 #include "util/text.h"
 #include "util/utf.h"
 

@@ -2,7 +2,7 @@
 
 #include "platform/adapters.h"
 #include "platform/routes.h"
-#include "probe/socket.h"
+#include "platform/socket.h"
 
 namespace wirelux {
 

@@ -3,8 +3,8 @@
 // connection to it leaves from. A transparent tunnel, a TUN-mode proxy or a redirecting driver can
 // make the two differ.
 
-#include "facts/snapshot.h"
-#include "probe/probe_results.h"
+#include "model/probe_results.h"
+#include "model/snapshot.h"
 
 #include <functional>
 #include <optional>

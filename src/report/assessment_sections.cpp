@@ -37,16 +37,6 @@ const char* yes_no(bool value) {
     return value ? "yes" : "no";
 }
 
-std::string non_empty_joined(std::initializer_list<std::string_view> parts, std::string_view separator) {
-    std::string out;
-    for (const std::string_view part : parts) {
-        if (part.empty()) continue;
-        if (!out.empty()) out += separator;
-        out += part;
-    }
-    return out;
-}
-
 void add_table(std::string& out, std::string_view summary, const std::vector<std::string>& headers,
                const TableRows& rows) {
     append_table_section(out, summary, headers, rows);
@@ -59,7 +49,7 @@ TableRows adapter_role_rows(const FactSnapshot& s) {
     for (const InterfaceAssessment& a : s.adapter_assessments)
         rows.push_back({a.role, two_decimals(a.role_confidence), std::to_string(a.if_index), a.name,
                         yes_no(a.is_physical), yes_no(a.is_virtual), a.service,
-                        non_empty_joined({a.provider_name, a.driver_version, a.inf_path}, kSentenceJoin),
+                        join_non_empty({a.provider_name, a.driver_version, a.inf_path}, kSentenceJoin),
                         a.fake_ip_addresses, a.fake_ip_dns, join(a.evidence, kSentenceJoin)});
     return rows;
 }

@@ -2,8 +2,8 @@
 // The blocks of the default egress chain: applications, the tunnel the traffic enters, the proxy
 // core behind it, the physical carrier, the LAN gateway and the internet.
 
-#include "facts/snapshot.h"
-#include "probe/probe_results.h"
+#include "model/probe_results.h"
+#include "model/snapshot.h"
 #include "report/hash_chain.h"
 
 #include <map>

@@ -92,10 +92,7 @@ std::string block_hash_input(std::size_t height, const ChainBlock& block, std::s
     text += "|sub=";
     text += block.sub;
     text += "|rows=";
-    for (std::size_t i = 0; i < block.rows.size(); ++i) {
-        if (i > 0) text += "; ";
-        text += plain_row_text(block.rows[i]);
-    }
+    text += join(block.rows, "; ", [](const auto& row) { return plain_row_text(row); });
     text += "|prev=";
     text += prev;
     return text;
@@ -146,10 +143,7 @@ std::string render_block(const RenderedBlock& b) {
 
 std::string render_chain_view(const std::vector<RenderedBlock>& blocks) {
     std::string out = R"(<h2>Default egress chain</h2><div class="chain">)";
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        if (i > 0) out += kConnector;
-        out += render_block(blocks[i]);
-    }
+    out += join(blocks, kConnector, [](const RenderedBlock& block) { return render_block(block); });
     out += "</div>";
     return out;
 }

@@ -3,8 +3,8 @@
 // egress chain with the evidence sections, the node-graph view over the embedded graph document,
 // and the footer. The page loads nothing; its style sheets and scripts are compiled in.
 
-#include "facts/snapshot.h"
 #include "graph/graph_model.h"
+#include "model/snapshot.h"
 #include "report/egress_chain.h"
 
 #include <string>

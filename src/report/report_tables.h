@@ -2,7 +2,7 @@
 // The evidence below the egress chain: collapsible sections holding the fact tables and the
 // assessment tables. Cells hold plain text; escaping happens once, when a table is rendered.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <string>
 #include <string_view>

@@ -66,10 +66,15 @@ bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' |
 } // namespace
 
 std::string join(const std::vector<std::string>& parts, std::string_view separator) {
+    return join(parts, separator, [](const std::string& part) -> const std::string& { return part; });
+}
+
+std::string join_non_empty(std::initializer_list<std::string_view> parts, std::string_view separator) {
     std::string out;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) out += separator;
-        out += parts[i];
+    for (const std::string_view part : parts) {
+        if (part.empty()) continue;
+        if (!out.empty()) out += separator;
+        out += part;
     }
     return out;
 }

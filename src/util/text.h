@@ -2,6 +2,7 @@
 // Small text helpers shared by the console summary, the collectors and the report.
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,8 +21,24 @@ std::string pad_right(std::string_view text, std::size_t width);
 // The text padded with spaces on the left to at least width characters; never cut.
 std::string pad_left(std::string_view text, std::size_t width);
 
-// The parts with the separator between each two of them; empty parts keep their place.
+// The parts with the separator between each two of them; empty parts keep their place. With a
+// projection, each part is first turned into its text by it.
 std::string join(const std::vector<std::string>& parts, std::string_view separator);
+
+template <class Range, class Projection>
+std::string join(const Range& parts, std::string_view separator, Projection text_of) {
+    std::string out;
+    bool first = true;
+    for (const auto& part : parts) {
+        if (!first) out += separator;
+        first = false;
+        out += text_of(part);
+    }
+    return out;
+}
+
+// The parts that are not empty, with the separator between each two of them.
+std::string join_non_empty(std::initializer_list<std::string_view> parts, std::string_view separator);
 
 // The text without leading and trailing ASCII white space (space, tab, CR, LF, VT, FF).
 std::string_view trim(std::string_view text);

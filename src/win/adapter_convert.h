@@ -1,7 +1,7 @@
 #pragma once
 // The adapter list GetAdaptersAddresses returns, converted to plain records.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 #include "win/ip_helper.h"
 
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include "platform/icmp_packet.h"
 #include "platform/icmp_reply_buffer.h"
-#include "probe/socket.h"
+#include "platform/socket.h"
 
 // Winsock before windows.h, and the IP Helper headers after both.
 #include <winsock2.h>

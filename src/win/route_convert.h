@@ -1,7 +1,7 @@
 #pragma once
 // Forwarding-table and best-route answers of IP Helper, converted to plain records.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 #include "win/ip_helper.h"
 
 #include <optional>

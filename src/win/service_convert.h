@@ -1,7 +1,7 @@
 #pragma once
 // The entries of an EnumServicesStatusExW answer, converted to plain records.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <windows.h>
 

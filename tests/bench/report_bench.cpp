@@ -17,10 +17,10 @@
 #include "graph/build_graph.h"
 #include "graph/graph_json.h"
 #include "graph/run_context.h"
-#include "probe_targets.h"
-#include "progress.h"
+#include "parallel/progress.h"
 #include "report/report_page.h"
 #include "report/report_tables.h"
+#include "run/probe_targets.h"
 #include "synthetic_machine.h"
 #include "util/sha256.h"
 

@@ -2,7 +2,7 @@
 // 2,000 processes, with probes that answer at once, so only the scoring itself is measured. The same
 // machine at half and at double size shows whether the cost grows in step with the input.
 // Touches no network: the probes are stand-ins.
-#include "progress.h"
+#include "parallel/progress.h"
 #include "synthetic_machine.h"
 
 #include <algorithm>

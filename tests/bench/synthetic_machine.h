@@ -4,7 +4,7 @@
 // so that only the code under test is measured. Touches no network.
 
 #include "facts/proxy_scoring.h"
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // the probes' outcomes as the console then prints them.
 #include "facts/campus_collect.h"
 
-#include "console_summary.h"
 #include "route_fixtures.h"
+#include "run/console_summary.h"
 
 #include <gtest/gtest.h>
 

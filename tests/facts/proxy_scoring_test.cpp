@@ -1,7 +1,7 @@
 #include "facts/proxy_scoring.h"
 
 #include "facts/interception.h"
-#include "progress.h"
+#include "parallel/progress.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Hand-made routes, adapters and assessments for the egress and physical-path tests.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <chrono>
 #include <cstdint>

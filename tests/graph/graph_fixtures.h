@@ -3,8 +3,8 @@
 // a recording echo, and look-ups into the built graph.
 
 #include "facts/echo_run.h"
-#include "facts/snapshot.h"
 #include "graph/graph_model.h"
+#include "model/snapshot.h"
 
 #include <gtest/gtest.h>
 

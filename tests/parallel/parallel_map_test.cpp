@@ -1,5 +1,5 @@
 #include "parallel/parallel_map.h"
-#include "progress.h"
+#include "parallel/progress.h"
 
 #include <gtest/gtest.h>
 

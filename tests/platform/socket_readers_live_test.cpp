@@ -3,8 +3,8 @@
 // owning process of a socket is reported only once the process sent something on it, listeners show 0,
 // and only the IPv4 connection is checked.
 #include "platform/process_id.h"
+#include "platform/socket.h"
 #include "platform/sockets.h"
-#include "probe/socket.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // ICMP echo on the loopback of the unit suite's empty network namespace (root there, so raw sockets
 // and the Windows ICMP calls work).
 #include "platform/icmp.h"
-#include "probe/socket.h"
+#include "platform/socket.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // A small TCP server on a loopback address, run by a test on a thread of its own. It accepts one
 // connection at a time and hands each to the test's handler; it stops and joins when destroyed.
 
-#include "probe/socket.h"
+#include "platform/socket.h"
 
 #include <atomic>
 #include <chrono>

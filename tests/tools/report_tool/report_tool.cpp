@@ -5,9 +5,9 @@
 // candidate proxy listener, drivers, services, software hits and campus facts, so that the chain, the
 // tables, the sections and most graph layers all draw from the hostile texts. Nothing is sent on the
 // network: every echo the graph asks for fails at once.
-#include "facts/snapshot.h"
 #include "graph/build_graph.h"
 #include "graph/run_context.h"
+#include "model/snapshot.h"
 #include "report/report_page.h"
 
 #include <cstdio>

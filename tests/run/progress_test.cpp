@@ -1,6 +1,6 @@
-#include "progress.h"
-#include "run_driver.h"
-#include "timing.h"
+#include "parallel/progress.h"
+#include "parallel/timing.h"
+#include "run/run_driver.h"
 #include "util/utf.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "probe/socket.h"
+#include "platform/socket.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,13 +1,34 @@
-#include "facts/address_tests.h"
+#include "model/address_tests.h"
 
 #include "util/ip_text.h"
 #include "util/text.h"
 
+#include <array>
+#include <charconv>
 #include <optional>
 
 namespace wirelux {
 
 namespace {
+
+// The four octets of a dotted-quad text, or nothing when the text is not one.
+std::optional<std::array<unsigned, 4>> ipv4_octets(std::string_view text) {
+    std::array<unsigned, 4> octets{};
+    const char* p = text.data();
+    const char* const end = text.data() + text.size();
+    for (std::size_t k = 0; k < octets.size(); ++k) {
+        if (k > 0) {
+            if (p == end || *p != '.') return std::nullopt;
+            ++p;
+        }
+        const char* const start = p;
+        const auto [next, error] = std::from_chars(p, end, octets[k]);
+        if (error != std::errc{} || next == start || next - start > 3 || octets[k] > 255) return std::nullopt;
+        p = next;
+    }
+    if (p != end) return std::nullopt;
+    return octets;
+}
 
 // Brackets and zone off, so that "[fe80::1%12]" and "fe80::1" name the same address.
 std::string_view bare_address(std::string_view text) {
@@ -59,6 +80,16 @@ bool is_local_host(std::string_view text, const std::set<std::string>& own_names
 
 bool same_address(std::string_view a, std::string_view b) {
     return !a.empty() && !b.empty() && normalised_address(a) == normalised_address(b);
+}
+
+bool is_fake_ip(std::string_view address) {
+    if (address.find(':') != std::string_view::npos) return starts_with_ci(address, "fdfe:");
+    const auto octets = ipv4_octets(address);
+    return octets && (*octets)[0] == 198 && ((*octets)[1] == 18 || (*octets)[1] == 19);
+}
+
+bool is_loopback_dns(std::string_view address) {
+    return address.starts_with("127.") || address == "::1";
 }
 
 } // namespace wirelux

@@ -1,4 +1,4 @@
-#include "progress.h"
+#include "parallel/progress.h"
 
 #include "platform/console.h"
 #include "util/text.h"

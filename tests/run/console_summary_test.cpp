@@ -1,4 +1,4 @@
-#include "console_summary.h"
+#include "run/console_summary.h"
 
 #include <gtest/gtest.h>
 

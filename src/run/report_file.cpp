@@ -1,4 +1,4 @@
-#include "report_file.h"
+#include "run/report_file.h"
 
 #include "platform/files.h"
 

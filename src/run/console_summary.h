@@ -1,7 +1,7 @@
 #pragma once
 // The numbered plain-text summary printed on standard output at the end of a run.
 
-#include "facts/snapshot.h"
+#include "model/snapshot.h"
 
 #include <cstdint>
 #include <functional>

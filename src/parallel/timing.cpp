@@ -1,7 +1,7 @@
-#include "timing.h"
+#include "parallel/timing.h"
 
+#include "parallel/progress.h"
 #include "platform/process_env.h"
-#include "progress.h"
 #include "util/text.h"
 
 #include <chrono>

@@ -3,10 +3,10 @@
 // (assessments, console summary, graph, report) only reads it, so a snapshot built by hand drives the
 // same logic as a live one.
 
-#include "facts/proxy_assessment.h"
-#include "mihomo/core_info.h"
-#include "probe/campus_facts.h"
-#include "probe/probe_results.h"
+#include "model/campus_facts.h"
+#include "model/core_info.h"
+#include "model/probe_results.h"
+#include "model/proxy_assessment.h"
 
 #include <cstdint>
 #include <map>
@@ -253,6 +253,7 @@ struct FactSnapshot {
 };
 
 // The adapter with this interface index, or null.
+const AdapterInfo* find_adapter(const std::vector<AdapterInfo>& adapters, std::uint32_t if_index);
 const AdapterInfo* find_adapter(const FactSnapshot& snapshot, std::uint32_t if_index);
 
 } // namespace wirelux

@@ -1,4 +1,6 @@
-#include "probe_targets.h"
+#include "run/probe_targets.h"
+
+#include "model/route_tests.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "console_summary.h"
+#include "run/console_summary.h"
 
 #include "facts/adapter_lists.h"
 #include "facts/egress_entries.h"
 #include "facts/if_type_word.h"
+#include "model/campus_facts.h"
 #include "platform/console.h"
 #include "platform/process_query.h"
-#include "probe/campus_facts.h"
 #include "util/text.h"
 
 #include <algorithm>

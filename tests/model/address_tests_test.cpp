@@ -1,4 +1,4 @@
-#include "facts/address_tests.h"
+#include "model/address_tests.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the probes of the KAM campus network found.
 
-#include "probe/probe_results.h"
+#include "model/probe_results.h"
 
 #include <cstdint>
 #include <map>

@@ -1,5 +1,5 @@
 #include "platform/files.h"
-#include "report_file.h"
+#include "run/report_file.h"
 
 #include <gtest/gtest.h>
 

@@ -26,4 +26,11 @@ bool is_local_host(std::string_view text, const std::set<std::string>& own_names
 // Both texts non-empty and equal once normalised.
 bool same_address(std::string_view a, std::string_view b);
 
+// 198.18.0.0/15 in IPv4, or an IPv6 text beginning with "fdfe:" in any letter case: the address ranges
+// proxy cores hand out as fake IPs.
+bool is_fake_ip(std::string_view address);
+
+// A resolver on this machine: "127." followed by anything, or "::1".
+bool is_loopback_dns(std::string_view address);
+
 } // namespace wirelux
