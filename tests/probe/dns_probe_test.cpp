@@ -1,9 +1,10 @@
 // The DNS probe against a resolver the test runs itself on loopback port 53. The unit suite runs as root
-// in an empty network namespace, where that port is free; elsewhere these tests skip.
+// in an empty network namespace, where that port is free; elsewhere these tests skip. Each test has a
+// loopback address of its own, so tests that run at the same time never compete for the port.
 #include "platform/process_id.h"
+#include "platform/socket.h"
 #include "probe/dns_message.h"
 #include "probe/dns_probe.h"
-#include "probe/socket.h"
 
 #include <gtest/gtest.h>
 
@@ -106,17 +107,17 @@ std::int64_t ms_since(Clock::time_point start) {
     if (!name) GTEST_SKIP() << "cannot bind " << address << " port 53 here"
 
 TEST(DnsProbe, AsksForTheProbeNameUnderTheProcessId) {
-    START_RESOLVER(resolver, "127.0.0.1", [](const Bytes&) { return std::vector<Reply>{}; });
-    dns_probe("127.0.0.1", 200);
+    START_RESOLVER(resolver, "127.0.0.11", [](const Bytes&) { return std::vector<Reply>{}; });
+    dns_probe("127.0.0.11", 200);
     const auto id = static_cast<std::uint16_t>(platform::current_process_id() % 65536);
     EXPECT_EQ(resolver->finish(), build_dns_query(id, kDnsProbeName));
 }
 
 TEST(DnsProbe, ReturnsTheAddressThatFollowsACnameChain) {
-    START_RESOLVER(resolver, "127.0.0.1", [](const Bytes& q) {
+    START_RESOLVER(resolver, "127.0.0.12", [](const Bytes& q) {
         return std::vector<Reply>{{answer(q, {{198, 51, 100, 7}}, 0, true)}};
     });
-    const DnsProbeResult result = dns_probe("127.0.0.1", 2000);
+    const DnsProbeResult result = dns_probe("127.0.0.12", 2000);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.answer, "198.51.100.7");
     EXPECT_GE(result.elapsed, 0);
@@ -153,8 +154,8 @@ TEST(DnsProbe, AnsweredWithoutAnAddressKeepsTheElapsedTime) {
         [](const Bytes& q) { return std::vector<Reply>{{answer(q, {})}}; },
     };
     for (std::size_t i = 0; i < replies.size(); ++i) {
-        START_RESOLVER(resolver, "127.0.0.1", replies[i]);
-        const DnsProbeResult result = dns_probe("127.0.0.1", 2000);
+        START_RESOLVER(resolver, "127.0.0.13", replies[i]);
+        const DnsProbeResult result = dns_probe("127.0.0.13", 2000);
         EXPECT_FALSE(result.ok) << i;
         EXPECT_EQ(result.answer, "") << i;
         EXPECT_GE(result.elapsed, 0) << i;
@@ -164,7 +165,7 @@ TEST(DnsProbe, AnsweredWithoutAnAddressKeepsTheElapsedTime) {
 
 // Datagrams that cannot be the reply to this query are passed over; the real reply still counts.
 TEST(DnsProbe, PassesOverForeignDatagramsUntilTheReply) {
-    START_RESOLVER(resolver, "127.0.0.1", [](const Bytes& q) {
+    START_RESOLVER(resolver, "127.0.0.14", [](const Bytes& q) {
         return std::vector<Reply>{
             {answer(q, {{203, 0, 113, 66}}, 1)},         // another query's id
             {Bytes{0xDE, 0xAD, 0xBE, 0xEF, 0x00}},       // too short to be a reply
@@ -172,7 +173,7 @@ TEST(DnsProbe, PassesOverForeignDatagramsUntilTheReply) {
             {answer(q, {{198, 51, 100, 8}}), false, 50}, // the resolver's reply
         };
     });
-    const DnsProbeResult result = dns_probe("127.0.0.1", 2000);
+    const DnsProbeResult result = dns_probe("127.0.0.14", 2000);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.answer, "198.51.100.8");
 }
@@ -196,9 +197,9 @@ TEST(DnsProbe, WithoutAUsableReplyTheTimeOutEndsTheProbe) {
     };
     constexpr unsigned kTimeoutMs = 400;
     for (std::size_t i = 0; i < replies.size(); ++i) {
-        START_RESOLVER(resolver, "127.0.0.1", replies[i]);
+        START_RESOLVER(resolver, "127.0.0.15", replies[i]);
         const auto start = Clock::now();
-        const DnsProbeResult result = dns_probe("127.0.0.1", kTimeoutMs);
+        const DnsProbeResult result = dns_probe("127.0.0.15", kTimeoutMs);
         const auto took = ms_since(start);
         EXPECT_FALSE(result.ok) << i;
         EXPECT_EQ(result.answer, "") << i;
