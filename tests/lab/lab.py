@@ -84,6 +84,22 @@ class Lab:
         self.ip(ns_a, "link", "set", name_a, "up")
         self.ip(ns_b, "link", "set", name_b, "up")
 
+    def wait_listening(self, ns, port, udp=False, address=None, timeout=10):
+        """Waits until something in the namespace listens on the port (TCP unless udp), on the address
+        when one is given."""
+        kind = "-lunH" if udp else "-ltnH"
+        local = f"{address}:{port}" if address else f":{port}"
+        wait_for(lambda: any(local in line.split()[3] for line in
+                             self.exec(ns, "ss", kind, f"sport = :{port}").stdout.splitlines() if line.strip()),
+                 f"nothing listens on {local} in {ns}", timeout)
+
+    def run_for_report(self, target, ns, **kwargs):
+        """Runs the program in a fresh directory. Returns (exit status, stdout, stderr, report page);
+        the page is empty when no report was written."""
+        cwd = kwargs.pop("cwd", None) or self.tempdir()
+        status, out, err = self.run(target, ns, cwd=cwd, **kwargs)
+        return status, out, err, read_report(cwd)
+
     def tempdir(self):
         d = tempfile.mkdtemp(prefix="wirelux-lab-")
         os.chmod(d, 0o755)
@@ -320,6 +336,23 @@ signal.signal(signal.SIGHUP, _on_signal)
 
 def report_files(directory):
     return sorted(f for f in os.listdir(directory) if re.fullmatch(r"wirelux-report-\d{8}-\d{6}\.html", f))
+
+
+def read_report(directory):
+    """The first report written into the directory, as text; empty when there is none."""
+    files = report_files(directory)
+    if not files:
+        return ""
+    with open(os.path.join(directory, files[0]), encoding="utf-8-sig") as f:
+        return f.read()
+
+
+def wait_for(predicate, what, timeout=10):
+    deadline = time.monotonic() + timeout
+    while not predicate():
+        if time.monotonic() > deadline:
+            raise AssertionError(f"{what} after {timeout} s")
+        time.sleep(0.05)
 
 
 def main():

@@ -154,17 +154,9 @@ def campus(lab):
         lab.spawn(net, dnsmasq, "--keep-in-foreground", "--conf-file=/dev/null", "--no-resolv", "--no-hosts",
                   "--pid-file=", "--bind-interfaces", f"--listen-address={CAMPUS_DNS_PRIMARY}",
                   f"--address=/#/{CAMPUS_DNS_ANSWER}")
-    _wait_for_listener(lab, net, "-ltn", f"{CAMPUS_PORTAL}:80")
-    _wait_for_listener(lab, net, "-ltn", f"{CAMPUS_API}:8800")
+    lab.wait_listening(net, 80, address=CAMPUS_PORTAL)
+    lab.wait_listening(net, 8800, address=CAMPUS_API)
     if dnsmasq:
-        _wait_for_listener(lab, net, "-lun", f"{CAMPUS_DNS_PRIMARY}:53")
+        lab.wait_listening(net, 53, udp=True, address=CAMPUS_DNS_PRIMARY)
     s.facts["resolver"] = dnsmasq is not None
     return s
-
-
-def _wait_for_listener(lab, ns, kind, local, timeout=10):
-    deadline = time.monotonic() + timeout
-    while local not in lab.exec(ns, "ss", "-H", kind).stdout:
-        if time.monotonic() > deadline:
-            raise RuntimeError(f"nothing listens on {local} after {timeout} s")
-        time.sleep(0.05)

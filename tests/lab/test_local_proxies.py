@@ -3,7 +3,6 @@ interception evidence, as the console summary and the report show them."""
 
 import os
 import re
-import time
 import unittest
 
 import lab
@@ -27,15 +26,6 @@ RAW_EVIDENCE = re.compile(r'Raw evidence level</span><span class="v">([A-Z-]+)</
                           r'<span class="v">([^<]*)</span>')
 
 
-def wait_listening(lab_, ns, port):
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        if lab_.exec(ns, "ss", "-ltnH", f"sport = :{port}").stdout.strip():
-            return
-        time.sleep(0.05)
-    raise AssertionError(f"nothing listens on port {port} in {ns}")
-
-
 class LocalProxies(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -50,19 +40,12 @@ class LocalProxies(unittest.TestCase):
         cls.lab.spawn(proxied.ns, "microsocks", "-i", "127.0.0.1", "-p", str(SOCKS_PORT))
         cls.lab.spawn(proxied.ns, "tinyproxy", "-d", "-c", config)
         for port in (9, SOCKS_PORT, HTTP_PORT):
-            wait_listening(cls.lab, proxied.ns, port)
+            cls.lab.wait_listening(proxied.ns, port)
         cls.proxied = cls.run_in(proxied, {"HTTP_PROXY": f"http://127.0.0.1:{HTTP_PORT}"})
 
     @classmethod
     def run_in(cls, scenario, env=None):
-        cwd = cls.lab.tempdir()
-        status, out, err = cls.lab.run(cls.target, scenario.ns, cwd=cwd, env=env)
-        files = lab.report_files(cwd)
-        report = ""
-        if files:
-            with open(os.path.join(cwd, files[0]), encoding="utf-8-sig") as f:
-                report = f.read()
-        return status, out, err, report
+        return cls.lab.run_for_report(cls.target, scenario.ns, env=env)
 
     @classmethod
     def tearDownClass(cls):

@@ -2,7 +2,6 @@
 the report it writes."""
 
 import json
-import os
 import re
 import socket
 import unittest
@@ -33,15 +32,11 @@ class NetworkScenarios(unittest.TestCase):
             if name == "home":
                 cls.lab.ip(scenario.ns, "link", "add", HOSTILE_ADAPTER, "type", "veth", "peer", "name", "wlpeer0",
                            "netns", scenario.facts["peer"])
-            cwd = cls.lab.tempdir()
-            status, out, err = cls.lab.run(cls.target, scenario.ns, cwd=cwd, env={"COMPUTERNAME": HOSTILE_HOST})
+            status, out, err, page = cls.lab.run_for_report(cls.target, scenario.ns,
+                                                            env={"COMPUTERNAME": HOSTILE_HOST})
             cls.runs[name] = (scenario, status, out, err)
             cls.reports = getattr(cls, "reports", {})
-            files = lab.report_files(cwd)
-            cls.reports[name] = ""
-            if files:
-                with open(os.path.join(cwd, files[0]), encoding="utf-8-sig") as f:
-                    cls.reports[name] = f.read()
+            cls.reports[name] = page
 
     @classmethod
     def tearDownClass(cls):

@@ -8,7 +8,6 @@ import json
 import os
 import shutil
 import sys
-import time
 import unittest
 
 import lab
@@ -84,14 +83,6 @@ def read_log(path):
         return [json.loads(line) for line in f if line.strip()]
 
 
-def wait_for(predicate, what, timeout=10):
-    deadline = time.monotonic() + timeout
-    while not predicate():
-        if time.monotonic() > deadline:
-            raise AssertionError(f"{what} after {timeout} s")
-        time.sleep(0.05)
-
-
 class ProxyCore(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -111,13 +102,7 @@ class ProxyCore(unittest.TestCase):
             cls.start_wine_cores(scenario.ns, stand_in)
         else:
             cls.start_linux_cores(scenario.ns, connections, script)
-        cwd = cls.lab.tempdir()
-        cls.status, cls.out, cls.err = cls.lab.run(cls.target, scenario.ns, cwd=cwd)
-        files = lab.report_files(cwd)
-        cls.page = ""
-        if files:
-            with open(os.path.join(cwd, files[0]), encoding="utf-8-sig") as f:
-                cls.page = f.read()
+        cls.status, cls.out, cls.err, cls.page = cls.lab.run_for_report(cls.target, scenario.ns)
 
     @classmethod
     def start_linux_cores(cls, ns, connections, script):
@@ -136,7 +121,7 @@ class ProxyCore(unittest.TestCase):
                 command += ["-d", config_dir, "-f", "lab.yaml"]
             cls.lab.spawn(ns, *command)
         for port in (API_PORT, OTHER_PORT):
-            cls.wait_listening(ns, port)
+            cls.lab.wait_listening(ns, port)
         cls.pids = {name: read_log(path)[0]["pid"] for name, path in cls.logs.items()}
 
     @classmethod
@@ -153,16 +138,11 @@ class ProxyCore(unittest.TestCase):
             marker = os.path.join(cls.work, name + ".up")
             cls.lab.spawn(ns, lab.WINE_LOADER, image, "/c", "echo up> Z:" + marker.replace("/", "\\") + " & ping -n 900 127.0.0.1",
                           env=env)
-            wait_for(lambda: os.path.exists(marker), f"{name}.exe did not start")
+            lab.wait_for(lambda: os.path.exists(marker), f"{name}.exe did not start")
         cls.api_port = DEFAULT_PORT
         cls.lab.spawn(ns, sys.executable, *stand_in[:1], "--port", str(DEFAULT_PORT), *stand_in[1:])
-        cls.wait_listening(ns, DEFAULT_PORT)
+        cls.lab.wait_listening(ns, DEFAULT_PORT)
         cls.pids = {}
-
-    @classmethod
-    def wait_listening(cls, ns, port):
-        wait_for(lambda: cls.lab.exec(ns, "ss", "-ltnH", f"sport = :{port}").stdout.strip(),
-                 f"nothing listens on {port}")
 
     @classmethod
     def tearDownClass(cls):

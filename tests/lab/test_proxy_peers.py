@@ -6,7 +6,6 @@ under test; the peers (microsocks, tinyproxy, Python's own web server) run insid
 
 import os
 import shutil
-import time
 import unittest
 
 import lab
@@ -51,20 +50,11 @@ class ProxyPeers(unittest.TestCase):
         cls.ns = cls.lab.netns("peers")
         cls.ns_discard = cls.lab.netns("discard")
         cls.lab.spawn(cls.ns_discard, "python3", "-c", DISCARD_LISTENER)
-        cls.wait_listening(cls.ns_discard, 9)
+        cls.lab.wait_listening(cls.ns_discard, 9)
 
     @classmethod
     def tearDownClass(cls):
         cls.lab.close()
-
-    @classmethod
-    def wait_listening(cls, ns, port):
-        deadline = time.monotonic() + 10
-        while time.monotonic() < deadline:
-            if cls.lab.exec(ns, "ss", "-ltnH", f"sport = :{port}").stdout.strip():
-                return
-            time.sleep(0.05)
-        raise AssertionError(f"nothing listens on port {port} in {ns}")
 
     def needs(self, program):
         if shutil.which(program) is None:
@@ -72,7 +62,7 @@ class ProxyPeers(unittest.TestCase):
 
     def start(self, ns, port, *command):
         self.lab.spawn(ns, *command)
-        self.wait_listening(ns, port)
+        self.lab.wait_listening(ns, port)
 
     def start_tinyproxy(self, ns, port, extra=""):
         self.needs("tinyproxy")

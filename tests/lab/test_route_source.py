@@ -4,9 +4,7 @@ the way a TUN-mode proxy or a redirecting driver captures connections. The peer 
 1.1.1.1:443, so the check's connection really succeeds."""
 
 import html
-import os
 import re
-import time
 import unittest
 
 import lab
@@ -27,15 +25,6 @@ TABLE = re.compile(r"V5\.2 active route/source consistency probe.*?</table>", re
 MISMATCH_REASON = "active TCP socket source interface disagrees with Find-NetRoute"
 
 
-def wait_listening(lab_, ns, port):
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        if lab_.exec(ns, "ss", "-ltnH", f"sport = :{port}").stdout.strip():
-            return
-        time.sleep(0.05)
-    raise AssertionError(f"nothing listens on port {port} in {ns}")
-
-
 class RouteSource(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -43,7 +32,7 @@ class RouteSource(unittest.TestCase):
         cls.lab = lab.Lab("rsp")
         home = sc.home(cls.lab)
         cls.lab.spawn(home.facts["peer"], "python3", "-c", ACCEPTOR)
-        wait_listening(cls.lab, home.facts["peer"], 443)
+        cls.lab.wait_listening(home.facts["peer"], 443)
         cls.home = cls.run_in(home)
 
         split = sc.home(cls.lab)
@@ -53,7 +42,7 @@ class RouteSource(unittest.TestCase):
         cls.lab.ip(split.facts["peer"], "addr", "add", f"{SPLIT_PEER_V4}/30", "dev", "split0")
         cls.lab.ip(split.ns, "route", "add", "default", "via", SPLIT_PEER_V4, "dev", SPLIT_LINK, "table", "100")
         cls.lab.ip(split.ns, "rule", "add", "ipproto", "tcp", "dport", "443", "lookup", "100", "priority", "100")
-        wait_listening(cls.lab, split.facts["peer"], 443)
+        cls.lab.wait_listening(split.facts["peer"], 443)
         cls.indices = {link: cls.index(split.ns, link) for link in (sc.CARRIER, SPLIT_LINK)}
         cls.split = cls.run_in(split)
 
@@ -64,14 +53,7 @@ class RouteSource(unittest.TestCase):
 
     @classmethod
     def run_in(cls, scenario):
-        cwd = cls.lab.tempdir()
-        status, out, err = cls.lab.run(cls.target, scenario.ns, cwd=cwd)
-        files = lab.report_files(cwd)
-        report = ""
-        if files:
-            with open(os.path.join(cwd, files[0]), encoding="utf-8-sig") as f:
-                report = f.read()
-        return status, out, err, report
+        return cls.lab.run_for_report(cls.target, scenario.ns)
 
     @classmethod
     def tearDownClass(cls):
