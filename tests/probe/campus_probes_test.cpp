@@ -372,7 +372,7 @@ TEST(CampusProbesOnLoopback, TheFallbackConnectSucceedsOrFailsForReal) {
 class OneAnswerResolver {
 public:
     explicit OneAnswerResolver(std::array<std::uint8_t, 4> address) {
-        auto socket = Socket::open_udp(*SocketAddress::parse("127.0.0.16", 53));
+        auto socket = Socket::open_udp(*SocketAddress::parse(testing::own_loopback(16), 53));
         if (!socket) return;
         thread_ = std::thread([s = std::move(*socket), address]() mutable {
             std::array<std::uint8_t, 512> buffer{};
@@ -399,11 +399,11 @@ private:
 
 TEST(CampusProbesOnLoopback, AResolverAnsweringAFakeAddressIsMarkedAsAProxy) {
     OneAnswerResolver resolver({198, 18, 0, 5});
-    if (!resolver.running()) GTEST_SKIP() << "cannot bind 127.0.0.16 port 53 here";
+    if (!resolver.running()) GTEST_SKIP() << "cannot bind " << testing::own_loopback(16) << " port 53 here";
     const CampusNetwork live = live_campus_network();
     CampusNetwork network;
     network.dns = [&live](std::string_view, unsigned timeout_ms) {
-        return live.dns("127.0.0.16", timeout_ms);
+        return live.dns(testing::own_loopback(16), timeout_ms);
     };
     std::vector<CampusTaskResult> results(5);
     results[3] = run_campus_task(CampusTask::dns_backup, network);

@@ -6,6 +6,8 @@
 #include "probe/dns_message.h"
 #include "probe/dns_probe.h"
 
+#include "loopback_server.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -107,17 +109,17 @@ std::int64_t ms_since(Clock::time_point start) {
     if (!name) GTEST_SKIP() << "cannot bind " << address << " port 53 here"
 
 TEST(DnsProbe, AsksForTheProbeNameUnderTheProcessId) {
-    START_RESOLVER(resolver, "127.0.0.11", [](const Bytes&) { return std::vector<Reply>{}; });
-    dns_probe("127.0.0.11", 200);
+    START_RESOLVER(resolver, testing::own_loopback(11), [](const Bytes&) { return std::vector<Reply>{}; });
+    dns_probe(testing::own_loopback(11), 200);
     const auto id = static_cast<std::uint16_t>(platform::current_process_id() % 65536);
     EXPECT_EQ(resolver->finish(), build_dns_query(id, kDnsProbeName));
 }
 
 TEST(DnsProbe, ReturnsTheAddressThatFollowsACnameChain) {
-    START_RESOLVER(resolver, "127.0.0.12", [](const Bytes& q) {
+    START_RESOLVER(resolver, testing::own_loopback(12), [](const Bytes& q) {
         return std::vector<Reply>{{answer(q, {{198, 51, 100, 7}}, 0, true)}};
     });
-    const DnsProbeResult result = dns_probe("127.0.0.12", 2000);
+    const DnsProbeResult result = dns_probe(testing::own_loopback(12), 2000);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.answer, "198.51.100.7");
     EXPECT_GE(result.elapsed, 0);
@@ -154,8 +156,8 @@ TEST(DnsProbe, AnsweredWithoutAnAddressKeepsTheElapsedTime) {
         [](const Bytes& q) { return std::vector<Reply>{{answer(q, {})}}; },
     };
     for (std::size_t i = 0; i < replies.size(); ++i) {
-        START_RESOLVER(resolver, "127.0.0.13", replies[i]);
-        const DnsProbeResult result = dns_probe("127.0.0.13", 2000);
+        START_RESOLVER(resolver, testing::own_loopback(13), replies[i]);
+        const DnsProbeResult result = dns_probe(testing::own_loopback(13), 2000);
         EXPECT_FALSE(result.ok) << i;
         EXPECT_EQ(result.answer, "") << i;
         EXPECT_GE(result.elapsed, 0) << i;
@@ -165,7 +167,7 @@ TEST(DnsProbe, AnsweredWithoutAnAddressKeepsTheElapsedTime) {
 
 // Datagrams that cannot be the reply to this query are passed over; the real reply still counts.
 TEST(DnsProbe, PassesOverForeignDatagramsUntilTheReply) {
-    START_RESOLVER(resolver, "127.0.0.14", [](const Bytes& q) {
+    START_RESOLVER(resolver, testing::own_loopback(14), [](const Bytes& q) {
         return std::vector<Reply>{
             {answer(q, {{203, 0, 113, 66}}, 1)},         // another query's id
             {Bytes{0xDE, 0xAD, 0xBE, 0xEF, 0x00}},       // too short to be a reply
@@ -173,7 +175,7 @@ TEST(DnsProbe, PassesOverForeignDatagramsUntilTheReply) {
             {answer(q, {{198, 51, 100, 8}}), false, 50}, // the resolver's reply
         };
     });
-    const DnsProbeResult result = dns_probe("127.0.0.14", 2000);
+    const DnsProbeResult result = dns_probe(testing::own_loopback(14), 2000);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.answer, "198.51.100.8");
 }
@@ -197,9 +199,9 @@ TEST(DnsProbe, WithoutAUsableReplyTheTimeOutEndsTheProbe) {
     };
     constexpr unsigned kTimeoutMs = 400;
     for (std::size_t i = 0; i < replies.size(); ++i) {
-        START_RESOLVER(resolver, "127.0.0.15", replies[i]);
+        START_RESOLVER(resolver, testing::own_loopback(15), replies[i]);
         const auto start = Clock::now();
-        const DnsProbeResult result = dns_probe("127.0.0.15", kTimeoutMs);
+        const DnsProbeResult result = dns_probe(testing::own_loopback(15), kTimeoutMs);
         const auto took = ms_since(start);
         EXPECT_FALSE(result.ok) << i;
         EXPECT_EQ(result.answer, "") << i;

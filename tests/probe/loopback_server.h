@@ -17,6 +17,17 @@
 
 namespace wirelux::testing {
 
+// A loopback address of the test's own. Wine reports a datagram from 127.0.0.x as coming from
+// 127.0.0.1, so the Windows suite, which runs one test at a time in one process, shares that address.
+inline std::string own_loopback(int host) {
+#ifdef _WIN32
+    (void)host;
+    return "127.0.0.1";
+#else
+    return "127.0.0." + std::to_string(host);
+#endif
+}
+
 struct Connection {
     Socket socket;
     const std::atomic<bool>& stopping;
