@@ -135,34 +135,17 @@ TEST(DnsProbe, AsksAnIpv6ResolverFromAnIpv6Socket) {
     EXPECT_EQ(result.answer, "192.0.2.53");
 }
 
-// A reply that arrives but holds no usable A record: a reachable resolver without an answer.
+// A reply that arrives but holds no A record: a reachable resolver without an answer. (What counts as
+// an A record is the reply parser's, tested on its own.)
 TEST(DnsProbe, AnsweredWithoutAnAddressKeepsTheElapsedTime) {
-    const std::vector<Responder> replies = {
-        // garbage after a header with the right id that claims three answers
-        [](const Bytes& q) {
-            Bytes garbage(q.begin(), q.begin() + 12);
-            garbage[7] = 3;
-            for (int i = 0; i < 40; ++i)
-                garbage.push_back(static_cast<std::uint8_t>(0xC1 + i * 7));
-            return std::vector<Reply>{{garbage}};
-        },
-        // an A record cut off after two of its four bytes
-        [](const Bytes& q) {
-            Bytes cut = answer(q, {{198, 51, 100, 7}});
-            cut.resize(cut.size() - 2);
-            return std::vector<Reply>{{cut}};
-        },
-        // no answer records at all (as with NXDOMAIN)
-        [](const Bytes& q) { return std::vector<Reply>{{answer(q, {})}}; },
-    };
-    for (std::size_t i = 0; i < replies.size(); ++i) {
-        START_RESOLVER(resolver, testing::own_loopback(13), replies[i]);
-        const DnsProbeResult result = dns_probe(testing::own_loopback(13), 2000);
-        EXPECT_FALSE(result.ok) << i;
-        EXPECT_EQ(result.answer, "") << i;
-        EXPECT_GE(result.elapsed, 0) << i;
-        EXPECT_LT(result.elapsed, 2000) << i;
-    }
+    START_RESOLVER(resolver, testing::own_loopback(13), [](const Bytes& q) {
+        return std::vector<Reply>{{answer(q, {})}};
+    });
+    const DnsProbeResult result = dns_probe(testing::own_loopback(13), 2000);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.answer, "");
+    EXPECT_GE(result.elapsed, 0);
+    EXPECT_LT(result.elapsed, 2000);
 }
 
 // Datagrams that cannot be the reply to this query are passed over; the real reply still counts.
