@@ -9,9 +9,10 @@ namespace wirelux {
 namespace {
 
 constexpr std::string_view kFilePrefix = "wirelux-report-";
-constexpr std::string_view kReportLine = "  HTML report -> ";
-constexpr std::string_view kRedactedReportLine = "  HTML report (redacted) -> ";
-constexpr std::string_view kReportFailure = "  failed to write report: ";
+// The report's line comes after an empty one.
+constexpr std::string_view kReportLine = "\n  HTML report -> ";
+constexpr std::string_view kRedactedReportLine = "\n  HTML report (redacted) -> ";
+constexpr std::string_view kReportFailure = "\n  failed to write report: ";
 constexpr std::string_view kJsonLine = "  JSON facts -> ";
 constexpr std::string_view kJsonFailure = "  failed to write JSON: ";
 
@@ -51,11 +52,8 @@ std::string json_file_name(const platform::LocalTime& t) {
 ReportWrite write_report_file(std::string_view html, const platform::LocalTime& now, ReportValues values) {
     std::string content = "\xEF\xBB\xBF";
     content += html;
-    ReportWrite result =
-        write_beside(report_file_name(now), content,
-                     values == ReportValues::redacted ? kRedactedReportLine : kReportLine, kReportFailure);
-    result.message.insert(0, "\n");
-    return result;
+    return write_beside(report_file_name(now), content,
+                        values == ReportValues::redacted ? kRedactedReportLine : kReportLine, kReportFailure);
 }
 
 ReportWrite write_json_file(std::string_view json, const platform::LocalTime& now) {
