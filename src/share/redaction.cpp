@@ -54,6 +54,7 @@ std::vector<std::string> learn_login_user(const FactSnapshot&);
 std::vector<std::string> learn_online_address(const FactSnapshot&);
 std::vector<std::string> learn_own_ipv6(const FactSnapshot&);
 std::vector<std::string> learn_core_secrets(const FactSnapshot&);
+std::vector<std::string> learn_bare_macs(const FactSnapshot&);
 
 const Rule kRules[] = {
     {"computer name", Kind::host, learn_computer_name, "", ""},
@@ -62,6 +63,8 @@ const Rule kRules[] = {
     {"own IPv6 address, global or with a MAC-derived link-local identifier", Kind::address, learn_own_ipv6,
      "", ""},
     {"proxy core controller secret", Kind::secret, learn_core_secrets, "", ""},
+    {"own MAC written without separators, as in a USB adapter's serial number", Kind::mac, learn_bare_macs,
+     "", ""},
     {"password in a URL", Kind::secret, nullptr,
      R"re((?i)(?<![a-z0-9+.-])[a-z][a-z0-9+.-]*://[^\s/@:"']*:(?<v>[^\s/@"']+)@)re", "://"},
     {"value of a command-line option naming a secret, password or token", Kind::secret, nullptr,
@@ -155,7 +158,8 @@ bool joins_after(std::string_view text, std::size_t at, WordClass cls) {
     return false;
 }
 
-std::string two_hex(std::size_t n) {
+// Upper-case hexadecimal, at least two digits.
+std::string hex_digits(std::size_t n) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     do {
@@ -166,6 +170,7 @@ std::string two_hex(std::size_t n) {
 }
 
 std::string mac_stand_in(std::string_view mac, std::size_t n) {
+    if (mac.size() < 3 || is_hex(mac[2])) return std::string(mac.substr(0, 6)) + "xxxx" + hex_digits(n);
     const char separator = mac[2];
     const std::size_t bytes = (mac.size() + 1) / 3;
     std::string out(mac.substr(0, 8));
@@ -174,7 +179,7 @@ std::string mac_stand_in(std::string_view mac, std::size_t n) {
         out += "xx";
     }
     out += separator;
-    out += two_hex(n);
+    out += hex_digits(n);
     return out;
 }
 
@@ -407,6 +412,17 @@ std::vector<std::string> learn_core_secrets(const FactSnapshot& snapshot) {
     std::vector<std::string> out;
     for (const CoreInfo& core : snapshot.core_infos)
         if (core.secret.size() >= kMinSecretWord) out.push_back(core.secret);
+    return out;
+}
+
+std::vector<std::string> learn_bare_macs(const FactSnapshot& snapshot) {
+    std::vector<std::string> out;
+    for (const AdapterInfo& adapter : snapshot.adapters) {
+        std::string digits;
+        for (const char c : adapter.mac)
+            if (is_hex(c)) digits += c;
+        if (digits.size() == 12) out.push_back(std::move(digits));
+    }
     return out;
 }
 

@@ -133,6 +133,8 @@ TEST(Redaction, LaterTextsShareTheRunsStandIns) {
         {"a longer word is another name", "DESKTOP-7Q2KX", "DESKTOP-7Q2KX"},
         {"the same MAC written otherwise", "BSSID : 02:57:4c:12:34:56", "BSSID : 02:57:4c:xx:xx:01"},
         {"a new MAC", "Physical address : 9c-b6-d0-01-02-03", "Physical address : 9c-b6-d0-xx-xx-03"},
+        {"an own MAC without separators, as a USB adapter's serial", R"(USB\VID_0BDA&PID_8153\02574C123456)",
+         R"(USB\VID_0BDA&PID_8153\02574Cxxxx01)"},
         {"the online address with a port, mapped, at a sentence's end",
          "10.12.3.4:8080 ::ffff:10.12.3.4 ip=10.12.3.4.", "192.0.2.1:8080 ::ffff:192.0.2.1 ip=192.0.2.1."},
         {"a longer address is another address", "10.12.3.45 110.12.3.4", "10.12.3.45 110.12.3.4"},
