@@ -111,7 +111,8 @@ std::string render_chips(const FactSnapshot& s, const GraphDocument& graph) {
     return out;
 }
 
-std::string render_report(const FactSnapshot& s, const GraphDocument& graph, const PingCache& pings) {
+std::string render_report(const FactSnapshot& s, const GraphDocument& graph, const PingCache& pings,
+                          ReportValues values) {
     const std::string name = html_escape(s.computer_name);
     const std::string style = report_style_sheet();
     const std::string script = report_script();
@@ -137,8 +138,10 @@ std::string render_report(const FactSnapshot& s, const GraphDocument& graph, con
     line(page, "<body>");
     line(page, "<header>");
     line(page, "<h1>WireLux Report <small>default egress + evidence graph</small></h1>");
+    const std::string note =
+        values == ReportValues::redacted ? " &middot; " + std::string(kRedactedNote) : std::string();
     line(page, R"(<div class="sub">)" + name + " &middot; " + html_escape(s.os_name) +
-                   " &middot; generated " + html_escape(s.collected_at) + "</div>");
+                   " &middot; generated " + html_escape(s.collected_at) + note + "</div>");
     line(page, R"(<div class="chips">)" + render_chips(s, graph) + "</div>");
     line(page, kExternalLinks);
     line(page, "</header>");

@@ -12,9 +12,17 @@
 
 namespace wirelux {
 
+// Whether the snapshot's identifying values were replaced by stand-ins before rendering; the header
+// says so when they were.
+enum class ReportValues { as_collected, redacted };
+
+// The note the header's identity line ends with on a redacted run.
+inline constexpr std::string_view kRedactedNote = "redacted: identifying values are stand-ins";
+
 // The whole page as UTF-8 text, ending with a line break. Every value from the snapshot or the graph
 // document is escaped once; the document is embedded in its script-safe JSON form.
-std::string render_report(const FactSnapshot& snapshot, const GraphDocument& graph, const PingCache& pings);
+std::string render_report(const FactSnapshot& snapshot, const GraphDocument& graph, const PingCache& pings,
+                          ReportValues values = ReportValues::as_collected);
 
 // The header's status chips, in their fixed order.
 std::string render_chips(const FactSnapshot& snapshot, const GraphDocument& graph);

@@ -251,9 +251,10 @@ std::string build_console_summary(const FactSnapshot& snapshot, const ImagePathL
     return out.take();
 }
 
-void print_console_summary(const FactSnapshot& snapshot) {
-    platform::write_stdout(build_console_summary(
-        snapshot, [](std::uint32_t pid) { return platform::query_process(pid).image_path; }));
+void print_console_summary(const FactSnapshot& snapshot, Redaction& redaction) {
+    platform::write_stdout(build_console_summary(snapshot, [&](std::uint32_t pid) {
+        return redaction.text(platform::query_process(pid).image_path);
+    }));
 }
 
 } // namespace wirelux

@@ -17,6 +17,9 @@
 #include "run/console_summary.h"
 #include "run/probe_targets.h"
 #include "run/report_file.h"
+#include "share/facts_json.h"
+#include "share/redaction.h"
+#include "share/sharing_switches.h"
 
 #include <algorithm>
 
@@ -54,14 +57,17 @@ bool decide_progress(const std::vector<std::string>& tokens, bool no_progress_en
 int run_wirelux() {
     platform::console_setup();
     const std::vector<std::string> tokens = platform::command_line_tokens();
+    const SharingSwitches sharing = sharing_switches(tokens);
     progress_init(decide_progress(tokens, env_set("WIRELUX_NO_PROGRESS"), platform::stderr_is_terminal(),
                                   env_set("WIRELUX_FORCE_PROGRESS")));
 
-    const FactSnapshot snapshot = collect_facts();
+    FactSnapshot snapshot = collect_facts();
+    Redaction redaction = sharing.redact ? Redaction::of(snapshot) : Redaction();
+    const ReportValues values = redaction.active() ? ReportValues::redacted : ReportValues::as_collected;
     progress_tick("building topology");
 
     RunContext context(snapshot);
-    context.wlan_text = platform::run_netsh("wlan", "show", "interfaces");
+    context.wlan_text = redaction.text(platform::run_netsh("wlan", "show", "interfaces"));
     timing_mark("collect");
     prewarm_caches(context);
 
@@ -71,15 +77,17 @@ int run_wirelux() {
     timing_mark("graph-build");
 
     progress_tick("rendering report");
-    const std::string html = render_report(snapshot, graph, context.ping_cache);
+    const std::string html = render_report(snapshot, graph, context.ping_cache, values);
     timing_mark("render-doc");
 
     progress_erase();
-    print_console_summary(snapshot);
+    print_console_summary(snapshot, redaction);
     platform::flush_stdout();
 
-    const ReportWrite written = write_report_file(html, platform::local_time());
+    const platform::LocalTime now = platform::local_time();
+    const ReportWrite written = write_report_file(html, now, values);
     platform::write_stdout(written.message);
+    if (sharing.json) platform::write_stdout(write_json_file(facts_json_document(snapshot, graph), now).message);
     if (!env_set("WIRELUX_NO_OPEN")) platform::open_with_default_handler(written.path);
     return 0;
 }

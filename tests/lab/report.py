@@ -160,3 +160,23 @@ def item(node, item_id):
     if len(found) != 1:
         raise KeyError(f"{node['id']} has {len(found)} rows {item_id!r}: {[i['id'] for i in node['items']]}")
     return found[0]
+
+
+def skeleton(page):
+    """The page's 35 lines, with the style sheet, the script and the chain view with its sections (the
+    pieces that span lines of their own) each standing as one line."""
+    lines = []
+    rest = page
+    spans = (("<style>\n", "\n</style>\n"), ('<section id="view-chain" class="view">\n', "\n</section>\n"),
+             ("<script>\n", "\n</script>\n"))
+    for start, end in spans:
+        head, found, tail = rest.partition(start)
+        if not found or end not in tail:
+            raise ValueError(f"no {start.strip()} ... {end.strip()} in the report")
+        body, _, rest = tail.partition(end)
+        lines += (head + start).split("\n")[:-1]
+        lines += [body.replace("\n", "\\n")] + end.split("\n")[1:-1]
+    lines += rest.split("\n")
+    if lines[-1] != "":
+        raise ValueError("the report does not end with a line break")
+    return lines[:-1]

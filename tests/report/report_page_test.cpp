@@ -121,6 +121,16 @@ TEST(ReportPage, ThePageIsTheThirtyFiveLinesInOrder) {
     EXPECT_TRUE(c.at_end());
 }
 
+TEST(ReportPage, ARedactedRunSaysSoAtTheEndOfTheIdentityLineAndNowhereElse) {
+    const FactSnapshot s = office_pc();
+    std::string expected = render_report(s, GraphDocument{}, {});
+    const std::string generated = "generated 2024-05-01 10:00:00</div>\n";
+    ASSERT_NE(expected.find(generated), std::string::npos);
+    expected.insert(expected.find(generated) + generated.size() - 7,
+                    " &middot; redacted: identifying values are stand-ins");
+    EXPECT_EQ(render_report(s, GraphDocument{}, {}, ReportValues::redacted), expected);
+}
+
 TEST(ReportPage, StyleAndScriptCarryEveryAssetInOrder) {
     const std::string style = report_style_sheet();
     const std::string css = without_final_breaks(embedded_asset("report.css"));

@@ -16,6 +16,7 @@ TEST(ReportFile, StampAndNameAreZeroPadded) {
     EXPECT_EQ(report_stamp(t), "20260307-090501");
     EXPECT_EQ(report_stamp(t).size(), 15u);
     EXPECT_EQ(report_file_name(t), "wirelux-report-20260307-090501.html");
+    EXPECT_EQ(json_file_name(t), "wirelux-report-20260307-090501.json");
 }
 
 class InTempDirectory : public ::testing::Test {
@@ -48,6 +49,20 @@ TEST_F(InTempDirectory, WritesByteOrderMarkAndPageAndNamesThePath) {
     EXPECT_EQ(content, "\xEF\xBB\xBF<html>中</html>");
 }
 
+TEST_F(InTempDirectory, TheJsonFactsGoBesideTheReportUnderItsStamp) {
+    const platform::LocalTime t{2026, 12, 8, 23, 59, 58};
+    const std::string dir = *platform::current_directory();
+    const ReportWrite report = write_report_file("page", t, ReportValues::redacted);
+    EXPECT_EQ(report.message, "\n  HTML report (redacted) -> " + report.path + "\n");
+    const ReportWrite json = write_json_file("{}\n", t);
+    ASSERT_TRUE(json.ok) << json.message;
+    EXPECT_EQ(json.path, platform::join_path(dir, "wirelux-report-20261208-235958.json"));
+    EXPECT_EQ(json.message, "  JSON facts -> " + json.path + "\n");
+    std::ifstream in(dir_ / "wirelux-report-20261208-235958.json", std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), "{}\n")
+        << "no byte-order mark in front of JSON";
+}
+
 TEST_F(InTempDirectory, RewritesAnExistingFileWhole) {
     const platform::LocalTime t{2026, 1, 2, 3, 4, 5};
     ASSERT_TRUE(write_report_file(std::string(5000, 'x'), t).ok);
@@ -64,6 +79,12 @@ TEST_F(InTempDirectory, UnwritableTargetGivesTheFailureLine) {
     EXPECT_TRUE(w.message.starts_with("\n  failed to write report: ")) << w.message;
     EXPECT_GT(w.message.size(), std::string("\n  failed to write report: \n").size());
     EXPECT_TRUE(w.message.ends_with("\n"));
+
+    std::filesystem::create_directory(dir_ / json_file_name(t));
+    const ReportWrite json = write_json_file("{}", t);
+    EXPECT_FALSE(json.ok);
+    EXPECT_TRUE(json.message.starts_with("  failed to write JSON: ")) << json.message;
+    EXPECT_GT(json.message.size(), std::string("  failed to write JSON: \n").size());
 }
 
 } // namespace
