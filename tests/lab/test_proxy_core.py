@@ -1,3 +1,4 @@
+# lab: runs alone (its stand-in cores are processes every other Linux run would see)
 """A local proxy core beside a TUN: a stand-in process named like a mihomo core, started with -d/-f as
 such a core is, answering its controller API only with the secret from its configuration; and a
 second core of another family that must be left alone. The report's graph shows what was captured,
