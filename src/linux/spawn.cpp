@@ -65,6 +65,15 @@ private:
     bool ok_ = false;
 };
 
+// The run ignores SIGPIPE and an ignored signal stays ignored across exec; a child gets the default
+// back, as it would from a shell.
+void default_broken_pipe_signal(posix_spawnattr_t* attributes) {
+    sigset_t defaults;
+    ::sigemptyset(&defaults);
+    ::sigaddset(&defaults, SIGPIPE);
+    ::posix_spawnattr_setsigdefault(attributes, &defaults);
+}
+
 bool make_pipe(UniqueFd& read_end, UniqueFd& write_end) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return false;
@@ -108,8 +117,9 @@ std::optional<CapturedOutput> run_and_capture(const std::string& program,
     ::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(actions.get(), out_write.get(), STDOUT_FILENO);
     ::posix_spawn_file_actions_adddup2(actions.get(), err_write.get(), STDERR_FILENO);
-    ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETPGROUP);
+    ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
     ::posix_spawnattr_setpgroup(attributes.get(), 0);
+    default_broken_pipe_signal(attributes.get());
 
     std::vector<std::string> storage;
     std::vector<char*> argv = make_argv(program, args, storage);
@@ -169,7 +179,8 @@ bool spawn_detached(const std::string& program, const std::vector<std::string>& 
     ::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     ::posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSID);
+    ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
+    default_broken_pipe_signal(attributes.get());
     std::vector<std::string> storage;
     std::vector<char*> argv = make_argv(program, args, storage);
     pid_t pid = -1;
