@@ -161,13 +161,27 @@ std::optional<CapturedOutput> run_and_capture(const std::string& program,
         }
         if (!complete) break;
     }
-    // The child is not reaped yet, so its group id still names only what it started.
-    if (!complete) ::kill(-pid, SIGKILL);
+    // A child may close its streams and go on running: the deadline bounds its whole life, not only
+    // its output.
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return std::nullopt;
+    while (complete) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) break;
+        if (done < 0 && errno != EINTR) return std::nullopt;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            complete = false;
+            break;
+        }
+        ::usleep(5000);
     }
-    if (!complete) return std::nullopt;
+    if (!complete) {
+        // The child is not reaped yet, so its group id still names only what it started.
+        ::kill(-pid, SIGKILL);
+        while (::waitpid(pid, &status, 0) < 0) {
+            if (errno != EINTR) return std::nullopt;
+        }
+        return std::nullopt;
+    }
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
