@@ -50,6 +50,21 @@ bool is_blank(std::string_view text);
 // encoding, anything else is taken as UTF-8; invalid sequences are replaced.
 std::string decode_command_output(std::string_view bytes);
 
+// Collected text (from the network, another program's output, the registry or the OS) made safe for
+// a terminal: invalid UTF-8 and every C0 or C1 control character and DEL become U+FFFD, so no carriage
+// return or escape sequence can move the cursor or hide a line; a value longer than
+// kConsoleValueLimit characters is cut there and ends in "…". The program's own texts need none of this.
+inline constexpr std::size_t kConsoleValueLimit = 200;
+std::string console_value(std::string_view text);
+
+// The same for text of several lines: line breaks ("\n", "\r\n") are kept and each line is cut on its
+// own; after kConsoleLineLimit lines the rest is left out and a line "…" says so.
+inline constexpr std::size_t kConsoleLineLimit = 50;
+std::string console_lines(std::string_view text);
+
+// Control characters replaced as above, nothing cut: for a path, which must stay whole to be found.
+std::string console_uncut(std::string_view text);
+
 std::string to_lower_ascii(std::string_view text);
 
 bool starts_with_ci(std::string_view text, std::string_view prefix);

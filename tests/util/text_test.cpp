@@ -66,6 +66,35 @@ TEST(Trim, RemovesSurroundingWhiteSpace) {
     EXPECT_FALSE(is_blank(" x "));
 }
 
+TEST(ConsoleText, ControlsBecomeAVisibleStandInAndLongValuesAreCut) {
+    const std::string r = "\xEF\xBF\xBD";
+    const std::string ellipsis = "\xE2\x80\xA6";
+    const struct {
+        std::string in, value, lines;
+    } cases[] = {
+        {"Wi-Fi 2 \xE4\xB8\xAD", "Wi-Fi 2 \xE4\xB8\xAD", "Wi-Fi 2 \xE4\xB8\xAD"},       // unchanged
+        {"a\rb\x1b[2Kc\x7f", "a" + r + "b" + r + "[2Kc" + r, "a" + r + "b" + r + "[2Kc" + r}, // C0, DEL
+        {"\xC2\x85\xC2\x9F\xC2\xA0", r + r + "\xC2\xA0", r + r + "\xC2\xA0"},               // C1, not NBSP
+        {"x\xFFy\t", "x" + r + "y" + r, "x" + r + "y" + r},                                  // invalid UTF-8, tab
+        {"one\r\ntwo\nthree", "one" + r + r + "two" + r + "three", "one\r\ntwo\nthree"},  // line breaks
+        {std::string(200, 'a'), std::string(200, 'a'), std::string(200, 'a')},
+        {std::string(201, 'a'), std::string(200, 'a') + ellipsis, std::string(200, 'a') + ellipsis},
+        {std::string(300, 'b') + "\n\xE4\xB8\xAD", std::string(200, 'b') + ellipsis,
+         std::string(200, 'b') + ellipsis + "\n\xE4\xB8\xAD"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(console_value(c.in), c.value) << c.in;
+        EXPECT_EQ(console_lines(c.in), c.lines) << c.in;
+    }
+    std::string many;
+    for (int k = 0; k < 60; ++k) many += "line\r\n";
+    std::string kept;
+    for (int k = 0; k < 50; ++k) kept += "line\r\n";
+    EXPECT_EQ(console_lines(many), kept + ellipsis + "\n");
+    const std::string path = "/home/u/" + std::string(300, 'd') + "\x1b";
+    EXPECT_EQ(console_uncut(path), "/home/u/" + std::string(300, 'd') + r);
+}
+
 TEST(DecodeCommandOutput, Utf8ByteOrderMarkIsDropped) {
     EXPECT_EQ(decode_command_output("\xEF\xBB\xBFproxy: none"), "proxy: none");
     EXPECT_EQ(decode_command_output("\xEF\xBB\xBF"), "");
