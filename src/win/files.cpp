@@ -35,8 +35,26 @@ std::optional<std::string> write_whole_file(std::string_view path, std::string_v
     return std::nullopt;
 }
 
-void open_with_default_handler(std::string_view path) {
-    std::wstring command = L"cmd /C start \"\" " + quote_argument(widen(path));
+namespace {
+
+// The current directory as the system names it (a lone surrogate included) joined with the file name;
+// the bare name when the directory cannot be determined.
+std::wstring native_path_in_current_directory(std::string_view file_name) {
+    const std::wstring name = widen(file_name);
+    const DWORD n = ::GetCurrentDirectoryW(0, nullptr);
+    if (n == 0) return name;
+    std::wstring dir(n, L'\0');
+    const DWORD m = ::GetCurrentDirectoryW(n, dir.data());
+    if (m == 0 || m >= n) return name;
+    dir.resize(m);
+    if (dir.back() != L'\\' && dir.back() != L'/') dir.push_back(L'\\');
+    return dir + name;
+}
+
+} // namespace
+
+void open_in_current_directory(std::string_view file_name) {
+    std::wstring command = L"cmd /C start \"\" " + quote_argument(native_path_in_current_directory(file_name));
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
