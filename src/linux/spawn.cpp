@@ -91,8 +91,13 @@ std::optional<std::string> find_in_path(const std::string& name) {
     std::string_view dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
     while (true) {
         const std::size_t colon = dirs.find(':');
-        std::string_view dir = dirs.substr(0, colon);
-        if (dir.empty()) dir = ".";
+        const std::string_view dir = dirs.substr(0, colon);
+        // An empty or relative entry names the current directory, which may hold anything: skipped.
+        if (!dir.starts_with('/')) {
+            if (colon == std::string_view::npos) break;
+            dirs.remove_prefix(colon + 1);
+            continue;
+        }
         std::string candidate;
         candidate.reserve(dir.size() + 1 + name.size());
         candidate.append(dir).append("/").append(name);

@@ -13,7 +13,8 @@ struct CapturedOutput {
     int exit_code = -1;
 };
 
-// The first executable called name in PATH; absent when there is none.
+// The first executable called name in PATH, as a full path; entries that are not absolute (the
+// current directory, written as an empty entry or ".") are not searched. Absent when there is none.
 std::optional<std::string> find_in_path(const std::string& name);
 
 // Runs the program with standard input from /dev/null and both output streams drained together

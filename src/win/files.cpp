@@ -2,6 +2,9 @@
 
 #include "win/handle.h"
 
+#include <objbase.h>
+#include <shellapi.h>
+
 namespace wirelux::platform {
 
 std::optional<std::string> current_directory() {
@@ -54,15 +57,19 @@ std::wstring native_path_in_current_directory(std::string_view file_name) {
 } // namespace
 
 void open_in_current_directory(std::string_view file_name) {
-    std::wstring command = L"cmd /C start \"\" " + quote_argument(native_path_in_current_directory(file_name));
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
-                          &pi))
-        return;
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    // The shell's own "open" of the file: no command interpreter reads the path, so a folder named
+    // "a&b", "%x%" or "^," is only a name. The shell may hand the work to extensions that need COM, and
+    // the program ends soon after, so the call waits until the handler has been started.
+    const std::wstring path = native_path_in_current_directory(file_name);
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    ::ShellExecuteExW(&info);
+    if (SUCCEEDED(com)) ::CoUninitialize();
 }
 
 } // namespace wirelux::platform

@@ -130,6 +130,12 @@ class Lab:
         subprocess.run(["ip", "netns", "exec", ns, WINE_LOADER, "cmd", "/c", "exit"], timeout=120, **quiet)
         return prefix
 
+    def wine(self, ns, *args):
+        """Runs a Wine program (reg, say) in the prefix the namespace's runs use."""
+        env = dict(os.environ, **wine_environment(self._wine_prefix(ns)))
+        return subprocess.run(["ip", "netns", "exec", ns, WINE_LOADER, *args], timeout=120, env=env,
+                              stdin=subprocess.DEVNULL, capture_output=True, text=True, check=True)
+
     def _wineserver(self, ns, prefix, *args):
         env = dict(os.environ, **wine_environment(prefix))
         subprocess.run(["ip", "netns", "exec", ns, WINE_SERVER, *args], timeout=60, env=env,

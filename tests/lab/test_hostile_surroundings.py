@@ -3,12 +3,11 @@ directory whose name is not valid UTF-8 or holds command-interpreter characters,
 beside the exe under the names of system programs."""
 
 import os
-import re
+import shutil
 import unittest
+import urllib.parse
 
 import lab
-
-REPORT_NAME = r"wirelux-report-\d{8}-\d{6}\.html"
 
 
 class HostileSurroundings(unittest.TestCase):
@@ -50,6 +49,45 @@ class HostileSurroundings(unittest.TestCase):
         with open(record, "rb") as f:
             self.assertEqual(f.read(), os.fsencode(os.path.join(cwd, files[0])))
 
+    # -- Windows: nothing runs that the program did not mean to start -----------------------------
+    def windows_folder(self, name):
+        """A folder holding a copy of the exe; the run's current directory is the same folder."""
+        if not self.target.windows:
+            self.skipTest("Windows only")
+        folder = os.path.join(self.lab.tempdir(), name)
+        os.mkdir(folder)
+        exe = os.path.join(folder, "wirelux.exe")
+        shutil.copy(self.target.path, exe)
+        return folder, lab.Target(exe, "Windows")
+
+    def opener_on_path(self):
+        """A stand-in for the Unix opener Wine's browser bridge hands a page to, as a file URL; returns
+        the environment that puts it first on PATH and the file it records its argument in. The lab's
+        prefix leaves out Wine's HTML engine, and with it the page type's link to that bridge."""
+        self.lab.wine(self.ns, "reg", "add", r"HKCR\.html", "/ve", "/d", "htmlfile", "/f")
+        bin_dir = self.lab.tempdir()
+        record = os.path.join(self.lab.tempdir(), "opened")
+        with open(os.path.join(bin_dir, "xdg-open"), "w") as f:
+            f.write(f'#!/bin/sh\nprintf "%s" "$1" > {record}.tmp && mv {record}.tmp {record}\n')
+        os.chmod(os.path.join(bin_dir, "xdg-open"), 0o755)
+        return {"WIRELUX_NO_OPEN": None, "PATH": bin_dir + ":" + os.environ["PATH"]}, record
+
+    def test_a_folder_named_with_interpreter_characters_is_only_a_name(self):
+        folder, target = self.windows_folder("dl&pwn&x,%WIRELUX_UNSET%^y")
+        # A command interpreter given the path unquoted would run this as the command "pwn".
+        with open(os.path.join(folder, "pwn.bat"), "w") as f:
+            f.write("@echo ran> pwn.ran\r\n")
+        env, record = self.opener_on_path()
+        status, out, err = self.lab.run(target, self.ns, cwd=folder, env=env)
+        self.assertEqual(status, 0, err[-2000:])
+        files = lab.report_files(folder)
+        self.assertEqual(len(files), 1, out[-2000:])
+        self.assertIn("\\dl&pwn&x,%WIRELUX_UNSET%^y\\" + files[0] + "\n", out)
+        lab.wait_for(lambda: os.path.exists(record), "the report was not opened")
+        with open(record) as f:
+            opened = urllib.parse.unquote(f.read())
+        self.assertTrue(opened.endswith("/dl&pwn&x,%WIRELUX_UNSET%^y/" + files[0]), opened)
+        self.assertFalse(os.path.exists(os.path.join(folder, "pwn.ran")), "the planted batch file ran")
 
 if __name__ == "__main__":
     lab.main()
