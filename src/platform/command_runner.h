@@ -18,8 +18,9 @@ struct CommandOutput {
     std::string err; // raw bytes of standard error
 };
 
-// Runs the program (found through the search path) with the arguments, standard input from the null
-// device and both output pipes drained together. Absent when it cannot be started, does not finish
+// Runs the program with the arguments, standard input from the null device and both output pipes
+// drained together. A bare name is a system program: on Windows it is started by its full path in the
+// system directory, never searched for; on Linux it is looked up in the absolute PATH entries. Absent when it cannot be started, does not finish
 // within the time-out or writes more than the cap to either stream; such a child is ended, with what
 // it started itself where the system allows.
 std::optional<CommandOutput> run_program(const std::string& program, const std::vector<std::string>& args,

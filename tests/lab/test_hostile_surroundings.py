@@ -83,11 +83,33 @@ class HostileSurroundings(unittest.TestCase):
         files = lab.report_files(folder)
         self.assertEqual(len(files), 1, out[-2000:])
         self.assertIn("\\dl&pwn&x,%WIRELUX_UNSET%^y\\" + files[0] + "\n", out)
-        lab.wait_for(lambda: os.path.exists(record), "the report was not opened")
+        mark = os.path.join(folder, "pwn.ran")
+        lab.wait_for(lambda: os.path.exists(record) or os.path.exists(mark), "the report was not opened")
+        self.assertFalse(os.path.exists(mark), "the planted batch file ran")
         with open(record) as f:
             opened = urllib.parse.unquote(f.read())
         self.assertTrue(opened.endswith("/dl&pwn&x,%WIRELUX_UNSET%^y/" + files[0]), opened)
-        self.assertFalse(os.path.exists(os.path.join(folder, "pwn.ran")), "the planted batch file ran")
+
+    def test_programs_planted_beside_the_exe_do_not_run(self):
+        folder, target = self.windows_folder("Downloads")
+        for name in ("netsh.exe", "cmd.exe"):
+            shutil.copy(mark_tool(self.target), os.path.join(folder, name))
+        env, _ = self.opener_on_path()
+        status, out, err, page = self.lab.run_for_report(target, self.ns, cwd=folder, env=env)
+        self.assertEqual(status, 0, err[-2000:])
+        self.assertTrue(page, out[-2000:])
+        ran = [name for name in ("netsh.exe", "cmd.exe") if os.path.exists(os.path.join(folder, name + ".ran"))]
+        self.assertEqual(ran, [], "planted programs ran")
+        self.assertNotIn("PLANTED PROGRAM RAN", page + out)
+
+
+def mark_tool(target):
+    path = os.environ.get("WIRELUX_MARK_TOOL") or os.path.join(os.path.dirname(target.path), "tests", "tools",
+                                                               "wirelux_mark_tool.exe")
+    if not os.path.exists(path):
+        raise unittest.SkipTest(f"no {path}")
+    return path
+
 
 if __name__ == "__main__":
     lab.main()
