@@ -26,8 +26,8 @@ std::string registry_value_text(std::uint32_t type, std::string_view bytes) {
 }
 
 std::string choose_command_text(std::string_view stdout_bytes, std::string_view stderr_bytes) {
-    std::string text = decode_command_output(stdout_bytes);
-    if (is_blank(text)) text = decode_command_output(stderr_bytes);
+    std::string text = decode_command_output(stdout_bytes, decode_console_code_page);
+    if (is_blank(text)) text = decode_command_output(stderr_bytes, decode_console_code_page);
     return text;
 }
 

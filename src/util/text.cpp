@@ -88,9 +88,13 @@ std::string_view trim(std::string_view text) {
 
 bool is_blank(std::string_view text) { return trim(text).empty(); }
 
-std::string decode_command_output(std::string_view bytes) {
+std::string decode_command_output(std::string_view bytes, LegacyDecoder legacy) {
     if (bytes.starts_with("\xEF\xBB\xBF")) return sanitize_utf8(bytes.substr(3));
     if (bytes.starts_with("\xFF\xFE")) return utf16_to_utf8(utf16le_bytes_to_units(bytes.substr(2)));
+    if (is_valid_utf8(bytes)) return std::string(bytes);
+    if (legacy) {
+        if (auto text = legacy(bytes)) return sanitize_utf8(*text);
+    }
     return sanitize_utf8(bytes);
 }
 

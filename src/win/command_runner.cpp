@@ -3,6 +3,7 @@
 #include "win/handle.h"
 
 #include <array>
+#include <climits>
 
 namespace wirelux::platform {
 
@@ -134,6 +135,22 @@ std::optional<CommandOutput> run_program(const std::string& program, const std::
         return std::nullopt;
     }
     return result;
+}
+
+std::optional<std::string> decode_code_page(std::string_view bytes, unsigned code_page) {
+    if (bytes.empty()) return std::string();
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
+    const int size = static_cast<int>(bytes.size());
+    const int n = ::MultiByteToWideChar(code_page, 0, bytes.data(), size, nullptr, 0);
+    if (n <= 0) return std::nullopt;
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    if (::MultiByteToWideChar(code_page, 0, bytes.data(), size, wide.data(), n) != n) return std::nullopt;
+    return narrow(wide);
+}
+
+std::optional<std::string> decode_console_code_page(std::string_view bytes) {
+    // A child started with CREATE_NO_WINDOW gets a console of its own in the OEM code page.
+    return decode_code_page(bytes, ::GetOEMCP());
 }
 
 } // namespace wirelux::platform

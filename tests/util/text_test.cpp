@@ -1,4 +1,5 @@
 #include "util/text.h"
+#include "util/utf.h"
 
 #include <gtest/gtest.h>
 
@@ -109,9 +110,25 @@ TEST(DecodeCommandOutput, Utf16LittleEndianWithByteOrderMark) {
     EXPECT_EQ(decode_command_output(lone_surrogate), "\xEF\xBF\xBD" "B");
 }
 
-TEST(DecodeCommandOutput, OtherBytesAreUtf8WithReplacement) {
-    EXPECT_EQ(decode_command_output("ok \xC3\xA9"), "ok é");
-    EXPECT_EQ(decode_command_output("bad \xFF end"), "bad \xEF\xBF\xBD end");
+TEST(DecodeCommandOutput, ValidUtf8IsTakenAsItIsAndTheRestGoesToTheCodePage) {
+    // A stand-in for a code page conversion: each byte is the character of that number (Latin-1).
+    const LegacyDecoder latin1 = [](std::string_view bytes) -> std::optional<std::string> {
+        std::u16string units(bytes.begin(), bytes.end());
+        for (std::size_t k = 0; k < bytes.size(); ++k) units[k] = static_cast<unsigned char>(bytes[k]);
+        return utf16_to_utf8(units);
+    };
+    const LegacyDecoder failing = [](std::string_view) -> std::optional<std::string> { return std::nullopt; };
+    const struct {
+        std::string bytes;
+        LegacyDecoder legacy;
+        std::string text;
+    } cases[] = {
+        {"ok \xC3\xA9", latin1, "ok é"},                           // valid UTF-8 never reaches the code page
+        {"caf\xE9", latin1, "café"},                                // not UTF-8: the code page's reading
+        {"bad \xFF end", failing, "bad \xEF\xBF\xBD end"},           // no reading: replaced
+        {"bad \xFF end", nullptr, "bad \xEF\xBF\xBD end"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(decode_command_output(c.bytes, c.legacy), c.text) << c.bytes;
 }
 
 } // namespace
