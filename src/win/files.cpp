@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/chunked_write.h"
 #include "win/handle.h"
 
 #include <objbase.h>
@@ -28,13 +29,21 @@ std::optional<std::string> write_whole_file(std::string_view path, std::string_v
     UniqueHandle file(::CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return error_text(::GetLastError());
-    std::size_t offset = 0;
-    while (offset < bytes.size()) {
-        DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - offset, 1 << 20));
-        if (!::WriteFile(file.get(), bytes.data() + offset, chunk, &written, nullptr)) return error_text(::GetLastError());
-        offset += written;
-    }
+    DWORD error = ERROR_SUCCESS;
+    const bool written_all = write_in_chunks(
+        bytes.size(), [&](std::size_t offset) { return std::min<std::size_t>(bytes.size() - offset, 1 << 20); },
+        [&](std::size_t offset, std::size_t count) -> std::optional<std::size_t> {
+            DWORD written = 0;
+            if (!::WriteFile(file.get(), bytes.data() + offset, static_cast<DWORD>(count), &written, nullptr)) {
+                error = ::GetLastError();
+                return std::nullopt;
+            }
+            if (written == 0) error = ERROR_WRITE_FAULT; // success without progress
+            return written;
+        });
+    if (!written_all) return error_text(error);
+    // Data still on its way to the disk can fail at the close.
+    if (!::CloseHandle(file.release())) return error_text(::GetLastError());
     return std::nullopt;
 }
 
