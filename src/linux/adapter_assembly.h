@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -44,7 +45,20 @@ struct LinkDevice {
     std::optional<std::string> module_version; // its version, when it declares one
 };
 
-// Device identity of a link, filed under the link's GUID.
-PnpDriverValues pnp_values(const netlink::LinkRecord& link, const LinkDevice& device);
+// Software Ethernet links that stand on another link or on a virtual switch: bridges, bonds and teams
+// (over their ports), VLANs and MAC/IP VLANs (over their parent), veth pairs.
+bool is_layered_ethernet(std::string_view kind);
+
+// The bus device a layered link's traffic leaves through: the first port or parent, in link order, that
+// has one, looked for down through stacked layers (a bridge over a VLAN over a NIC). A veth's peer is
+// not below it, and a parent in another namespace cannot be seen. nullptr when there is none.
+const LinkDevice* carried_device(const netlink::LinkRecord& link, const std::vector<netlink::LinkRecord>& links,
+                                 const std::unordered_map<std::uint32_t, LinkDevice>& devices);
+
+// Device identity of a link, filed under the link's GUID. A layered link over a bus device carries that
+// device's identity; one over no such device is a virtual switch port (what a "vEthernet" adapter is on
+// Windows), and its provider text says so.
+PnpDriverValues pnp_values(const netlink::LinkRecord& link, const LinkDevice& device,
+                           const LinkDevice* carried = nullptr);
 
 } // namespace wirelux::platform::linux_net
