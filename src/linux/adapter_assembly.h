@@ -27,7 +27,7 @@ struct LinkExtras {
 struct AdapterSources {
     std::vector<netlink::LinkRecord> links;
     std::vector<netlink::AddressRecord> addresses;
-    std::vector<netlink::RouteRecord> default_routes; // main-table unicast routes with prefix length 0
+    std::vector<netlink::RouteRecord> default_routes; // unicast default routes of the tables rules select
     std::unordered_map<std::uint32_t, LinkExtras> extras;
     std::vector<std::string> resolver_servers; // the system resolver's servers
 };

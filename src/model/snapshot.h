@@ -69,6 +69,8 @@ struct RouteRow {
     std::uint32_t metric = 0; // route metric only
     std::uint16_t family = kFamilyIpv4;
     std::uint8_t prefix_len = 0;
+    std::optional<std::uint32_t> table{};         // the routing table it is in, where the system has several
+    std::optional<std::uint32_t> rule_priority{}; // the first rule sending all ordinary traffic there
 };
 
 struct BestRoute {

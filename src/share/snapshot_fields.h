@@ -63,6 +63,8 @@ template <FieldsOf<RouteRow> R, class V> void visit_fields(R& r, V&& visit) {
     visit("metric", r.metric);
     visit("family", r.family);
     visit("prefixLen", r.prefix_len);
+    visit("table", r.table);
+    visit("rulePriority", r.rule_priority);
 }
 
 template <FieldsOf<BestRoute> R, class V> void visit_fields(R& r, V&& visit) {
