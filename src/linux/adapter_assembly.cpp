@@ -69,6 +69,7 @@ std::vector<AdapterInfo> assemble_adapters(const AdapterSources& sources) {
                 append_unique(adapter.dns_servers, server);
         }
         adapter.dhcp_server = extras.dhcp_server;
+        if (!adapter.dhcp_server && adapter.dhcp_enabled) adapter.dhcp_server = extras.stored_lease_server;
         adapters.push_back(std::move(adapter));
     }
     return adapters;

@@ -22,6 +22,9 @@ struct LinkExtras {
     std::optional<std::string> model; // device model name from the hardware database
     std::vector<std::string> dns_servers;
     std::optional<std::string> dhcp_server;
+    // The server a DHCP client's lease file names. Such files outlive the lease, so it counts only
+    // for a link that holds a leased address.
+    std::optional<std::string> stored_lease_server;
 };
 
 struct AdapterSources {
