@@ -197,6 +197,7 @@ struct FactSnapshot {
     std::optional<std::string> egress_source_cidr_v4;
     bool internet_v4_ok = false;
     bool internet_v6_ok = false;
+    std::optional<std::string> echo_refusal; // why no echo could be sent at all, when the system refused it
     std::vector<PhysicalCandidate> physical_candidates_v4;
     std::vector<PhysicalCandidate> physical_candidates_v6;
     std::vector<PhysicalCandidate> physical_candidates;

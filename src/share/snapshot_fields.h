@@ -290,6 +290,7 @@ template <FieldsOf<FactSnapshot> R, class V> void visit_fields(R& r, V&& visit) 
     visit("egressSourceCidrV4", r.egress_source_cidr_v4);
     visit("internetV4Ok", r.internet_v4_ok);
     visit("internetV6Ok", r.internet_v6_ok);
+    visit("echoRefusal", r.echo_refusal);
     visit("physicalCandidatesV4", r.physical_candidates_v4);
     visit("physicalCandidatesV6", r.physical_candidates_v6);
     visit("physicalCandidates", r.physical_candidates);
