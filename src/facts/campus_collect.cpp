@@ -1,59 +1,62 @@
 #include "facts/campus_collect.h"
 
-#include <charconv>
+#include "util/ip_text.h"
+
 #include <cstdint>
 
 namespace wirelux {
 
 namespace {
 
-std::optional<std::uint32_t> ipv4_value(std::string_view text) {
-    std::uint32_t value = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (!text.starts_with('.')) return std::nullopt;
-            text.remove_prefix(1);
-        }
-        unsigned octet = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), octet);
-        const auto digits = static_cast<std::size_t>(end - text.data());
-        if (error != std::errc{} || digits == 0 || digits > 3 || octet > 255) return std::nullopt;
-        value = (value << 8) | octet;
-        text.remove_prefix(digits);
+bool prefix_holds(const IpAddress& network, std::uint8_t prefix_len, const IpAddress& address) {
+    const std::size_t width = address.is_v6 ? 128 : 32;
+    if (network.is_v6 != address.is_v6 || prefix_len > width) return false;
+    std::size_t bits = prefix_len;
+    for (std::size_t i = 0; bits > 0; ++i) {
+        const unsigned take = bits >= 8 ? 8u : static_cast<unsigned>(bits);
+        const auto mask = static_cast<std::uint8_t>(0xFFu << (8 - take));
+        if ((network.bytes[i] & mask) != (address.bytes[i] & mask)) return false;
+        bits -= take;
     }
-    if (!text.empty()) return std::nullopt;
-    return value;
-}
-
-bool prefix_holds(std::uint32_t network, std::uint8_t prefix_len, std::uint32_t address) {
-    if (prefix_len == 0) return true;
-    if (prefix_len > 32) return false;
-    const std::uint32_t mask = prefix_len == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> prefix_len);
-    return (network & mask) == (address & mask);
+    return true;
 }
 
 } // namespace
 
-const RouteRow* ipv4_route_for(std::string_view target, const std::vector<RouteRow>& routes,
-                               const std::vector<AdapterInfo>& adapters) {
-    const auto address = ipv4_value(target);
+const RouteRow* route_for(std::string_view target, const std::vector<RouteRow>& routes,
+                          const std::vector<AdapterInfo>& adapters) {
+    const auto address = parse_ip(target);
     if (!address) return nullptr;
+    const std::uint16_t family = address->is_v6 ? kFamilyIpv6 : kFamilyIpv4;
 
     const RouteRow* best = nullptr;
+    std::uint32_t best_rank = 0;
     std::uint64_t best_metric = 0;
     for (const RouteRow& route : routes) {
-        if (route.family != kFamilyIpv4 || !route.destination) continue;
-        const auto network = ipv4_value(*route.destination);
+        if (route.family != family || !route.destination) continue;
+        const auto network = parse_ip(*route.destination);
         if (!network || !prefix_holds(*network, route.prefix_len, *address)) continue;
         const AdapterInfo* adapter = find_adapter(adapters, route.if_index);
-        const std::uint64_t metric = std::uint64_t{route.metric} + (adapter ? adapter->ipv4_metric : 0);
-        if (!best || route.prefix_len > best->prefix_len ||
-            (route.prefix_len == best->prefix_len && metric < best_metric)) {
+        const std::uint32_t interface_metric =
+            adapter == nullptr ? 0 : (address->is_v6 ? adapter->ipv6_metric : adapter->ipv4_metric);
+        const std::uint64_t metric = std::uint64_t{route.metric} + interface_metric;
+        const std::uint32_t rank = route.rule_priority.value_or(UINT32_MAX);
+        const bool better = !best || rank < best_rank ||
+                            (rank == best_rank && (route.prefix_len > best->prefix_len ||
+                                                   (route.prefix_len == best->prefix_len && metric < best_metric)));
+        if (better) {
             best = &route;
+            best_rank = rank;
             best_metric = metric;
         }
     }
     return best;
+}
+
+const RouteRow* ipv4_route_for(std::string_view target, const std::vector<RouteRow>& routes,
+                               const std::vector<AdapterInfo>& adapters) {
+    const auto address = parse_ip(target);
+    return address && !address->is_v6 ? route_for(target, routes, adapters) : nullptr;
 }
 
 std::optional<std::string> campus_route_text(std::string_view target, const std::vector<RouteRow>& routes,

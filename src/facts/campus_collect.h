@@ -15,8 +15,13 @@ namespace wirelux {
 
 inline constexpr const char* kCampusReachabilityLabel = "KAM reachability";
 
-// The route the forwarding table picks for an IPv4 address: the longest matching prefix, then the
-// lowest route plus interface metric, then table order. Null when no IPv4 route matches.
+// The route the forwarding table picks for an IPv4 or IPv6 address: where routing rules rank the
+// routes' tables, the route the earliest rule reaches; then the longest matching prefix, then the lowest
+// route plus interface metric, then table order. Null when no route of the address's family matches.
+const RouteRow* route_for(std::string_view target, const std::vector<RouteRow>& routes,
+                          const std::vector<AdapterInfo>& adapters);
+
+// The same for an IPv4 address only; null for any other text.
 const RouteRow* ipv4_route_for(std::string_view target, const std::vector<RouteRow>& routes,
                                const std::vector<AdapterInfo>& adapters);
 

@@ -89,6 +89,9 @@ void check_internet_reachability(FactSnapshot& snapshot, const EchoFn& echo) {
     const std::vector<EchoResult> results = echo_all(targets, echo, kInternetReachabilityLabel);
     snapshot.internet_v4_ok = results[0].ok;
     snapshot.internet_v6_ok = results[1].ok;
+    snapshot.echo_refusal.reset();
+    if (results[0].refused || results[1].refused)
+        snapshot.echo_refusal = kEchoRefusedText;
 }
 
 } // namespace wirelux

@@ -15,6 +15,9 @@ namespace wirelux {
 inline constexpr const char* kInternetTargetV4 = "223.5.5.5";
 inline constexpr const char* kInternetTargetV6 = "2400:3200::1";
 inline constexpr const char* kInternetReachabilityLabel = "internet reachability";
+inline constexpr const char* kEchoRefusedText =
+    "not permitted for this user: the system allows it neither a ping socket (net.ipv4.ping_group_range) "
+    "nor a raw socket (CAP_NET_RAW), so no echo was sent and every echo result reads FAIL";
 
 // Fills the best routes, the egress adapter, name, source and source CIDR, the default routes, the
 // gateways and the egress assessment from the best-route answers (absent when the system gave none)

@@ -15,9 +15,11 @@ std::vector<EgressEntry> default_egress_entries(const FactSnapshot& snapshot) {
         entry.name = adapter ? adapter->friendly_name : std::string();
         entry.next_hop = route.next_hop.value_or(std::string());
         entry.if_index = route.if_index;
+        entry.rule_rank = route.rule_priority.value_or(UINT32_MAX);
         entries.push_back(std::move(entry));
     }
     std::stable_sort(entries.begin(), entries.end(), [](const EgressEntry& a, const EgressEntry& b) {
+        if (a.rule_rank != b.rule_rank) return a.rule_rank < b.rule_rank;
         if (a.effective_metric != b.effective_metric) return a.effective_metric < b.effective_metric;
         return a.if_index < b.if_index;
     });

@@ -16,10 +16,13 @@ struct EgressEntry {
     std::string name;                   // adapter friendly name; empty when no adapter has the index
     std::string next_hop;
     std::uint32_t if_index = 0;
+    std::uint32_t rule_rank = 0; // the route's rule priority; routes no rule ranks come last
 };
 
 // Every IPv4 0.0.0.0/0 route with the adapter's IPv4 interface metric added to the route metric;
-// ascending by effective metric, then interface index, otherwise in route-table order.
+// ascending by the priority of the rule that sends traffic to the route's table (where routing rules
+// choose among tables, the earlier rule wins whatever the metrics), then by effective metric, then
+// interface index, otherwise in route-table order.
 std::vector<EgressEntry> default_egress_entries(const FactSnapshot& snapshot);
 
 } // namespace wirelux

@@ -92,7 +92,7 @@ SocketInterface socket_interface(const FactSnapshot& snapshot, const TcpRow& soc
                                adapter->friendly_name.empty() ? kUnknownInterface : adapter->friendly_name,
                                kRouteBySource, kSourceConfidence};
     const std::string peer = normalised_address(socket.remote_address);
-    if (const RouteRow* route = ipv4_route_for(peer, snapshot.routes, snapshot.adapters))
+    if (const RouteRow* route = route_for(peer, snapshot.routes, snapshot.adapters))
         return SocketInterface{route->if_index, adapter_name(snapshot, route->if_index), kRouteByLookup,
                                kLookupConfidence};
     return SocketInterface{std::nullopt, kUnknownInterface, "", kUnknownConfidence};

@@ -69,12 +69,56 @@ std::vector<AdapterInfo> assemble_adapters(const AdapterSources& sources) {
                 append_unique(adapter.dns_servers, server);
         }
         adapter.dhcp_server = extras.dhcp_server;
+        if (!adapter.dhcp_server && adapter.dhcp_enabled) adapter.dhcp_server = extras.stored_lease_server;
         adapters.push_back(std::move(adapter));
     }
     return adapters;
 }
 
-PnpDriverValues pnp_values(const netlink::LinkRecord& link, const LinkDevice& device) {
+bool is_layered_ethernet(std::string_view kind) {
+    for (const std::string_view layered :
+         {"bridge", "bond", "team", "vlan", "macvlan", "macvtap", "ipvlan", "ipvtap", "veth"})
+        if (kind == layered) return true;
+    return false;
+}
+
+namespace {
+
+constexpr int kMaxLayers = 8;
+
+bool has_ports(std::string_view kind) {
+    return kind == "bridge" || kind == "bond" || kind == "team";
+}
+
+const LinkDevice* carried_device_at(const netlink::LinkRecord& link, const std::vector<netlink::LinkRecord>& links,
+                                    const std::unordered_map<std::uint32_t, LinkDevice>& devices, int depth) {
+    if (depth > kMaxLayers || !is_layered_ethernet(link.kind)) return nullptr;
+    std::vector<const netlink::LinkRecord*> below;
+    if (has_ports(link.kind)) {
+        for (const netlink::LinkRecord& port : links)
+            if (port.master == link.index && port.index != link.index) below.push_back(&port);
+    } else if (link.kind != "veth" && link.parent != 0 && link.parent != link.index && !link.parent_elsewhere) {
+        for (const netlink::LinkRecord& parent : links)
+            if (parent.index == link.parent) below.push_back(&parent);
+    }
+    for (const netlink::LinkRecord* lower : below) {
+        const auto found = devices.find(lower->index);
+        if (found != devices.end() && !found->second.chain.empty()) return &found->second;
+        if (const LinkDevice* deeper = carried_device_at(*lower, links, devices, depth + 1)) return deeper;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+const LinkDevice* carried_device(const netlink::LinkRecord& link, const std::vector<netlink::LinkRecord>& links,
+                                 const std::unordered_map<std::uint32_t, LinkDevice>& devices) {
+    return carried_device_at(link, links, devices, 0);
+}
+
+PnpDriverValues pnp_values(const netlink::LinkRecord& link, const LinkDevice& own, const LinkDevice* carried) {
+    const bool layered = own.chain.empty() && is_layered_ethernet(link.kind);
+    const LinkDevice& device = layered && carried != nullptr ? *carried : own;
     PnpDriverValues values;
     values.net_cfg_instance_id = link_guid(link);
     values.instance_id = sanitize_utf8(device_instance_id(device.chain, link.name));
@@ -83,6 +127,7 @@ PnpDriverValues pnp_values(const netlink::LinkRecord& link, const LinkDevice& de
     values.inf_path = device.module_file;
     values.driver_version = device.module_version;
     values.characteristics = device.chain.empty() ? kCharacteristicsVirtual : kCharacteristicsPhysical;
+    if (layered && carried == nullptr) values.provider_name = "vEthernet (" + sanitize_utf8(link.kind) + ")";
     return values;
 }
 

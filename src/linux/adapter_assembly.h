@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -21,12 +22,15 @@ struct LinkExtras {
     std::optional<std::string> model; // device model name from the hardware database
     std::vector<std::string> dns_servers;
     std::optional<std::string> dhcp_server;
+    // The server a DHCP client's lease file names. Such files outlive the lease, so it counts only
+    // for a link that holds a leased address.
+    std::optional<std::string> stored_lease_server;
 };
 
 struct AdapterSources {
     std::vector<netlink::LinkRecord> links;
     std::vector<netlink::AddressRecord> addresses;
-    std::vector<netlink::RouteRecord> default_routes; // main-table unicast routes with prefix length 0
+    std::vector<netlink::RouteRecord> default_routes; // unicast default routes of the tables rules select
     std::unordered_map<std::uint32_t, LinkExtras> extras;
     std::vector<std::string> resolver_servers; // the system resolver's servers
 };
@@ -44,7 +48,20 @@ struct LinkDevice {
     std::optional<std::string> module_version; // its version, when it declares one
 };
 
-// Device identity of a link, filed under the link's GUID.
-PnpDriverValues pnp_values(const netlink::LinkRecord& link, const LinkDevice& device);
+// Software Ethernet links that stand on another link or on a virtual switch: bridges, bonds and teams
+// (over their ports), VLANs and MAC/IP VLANs (over their parent), veth pairs.
+bool is_layered_ethernet(std::string_view kind);
+
+// The bus device a layered link's traffic leaves through: the first port or parent, in link order, that
+// has one, looked for down through stacked layers (a bridge over a VLAN over a NIC). A veth's peer is
+// not below it, and a parent in another namespace cannot be seen. nullptr when there is none.
+const LinkDevice* carried_device(const netlink::LinkRecord& link, const std::vector<netlink::LinkRecord>& links,
+                                 const std::unordered_map<std::uint32_t, LinkDevice>& devices);
+
+// Device identity of a link, filed under the link's GUID. A layered link over a bus device carries that
+// device's identity; one over no such device is a virtual switch port (what a "vEthernet" adapter is on
+// Windows), and its provider text says so.
+PnpDriverValues pnp_values(const netlink::LinkRecord& link, const LinkDevice& device,
+                           const LinkDevice* carried = nullptr);
 
 } // namespace wirelux::platform::linux_net

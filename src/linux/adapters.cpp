@@ -32,11 +32,12 @@ std::vector<AdapterInfo> enumerate_adapters() {
     linux_net::AdapterSources sources;
     sources.links = std::move(*links);
     sources.addresses = netlink::dump_addresses(*socket).value_or(std::vector<netlink::AddressRecord>());
+    const netlink::RouteSelection selection(netlink::dump_rules(*socket).value_or(std::vector<netlink::RuleRecord>()));
     for (const std::uint8_t family : {AF_INET, AF_INET6}) {
         std::vector<netlink::RouteRecord> defaults;
         const bool complete = netlink::dump_route_messages(*socket, family, [&](const netlink::Message& m) {
             if (netlink::route_prefix_length(m) != 0) return; // only default routes name gateways
-            if (auto route = netlink::parse_route(m); route && netlink::is_main_unicast(*route))
+            if (auto route = netlink::parse_route(m); route && selection.keeps(*route))
                 defaults.push_back(std::move(*route));
         });
         if (complete) std::move(defaults.begin(), defaults.end(), std::back_inserter(sources.default_routes));

@@ -23,6 +23,7 @@ namespace {
 struct EchoSocket {
     UniqueFd fd;
     bool raw = false;
+    bool refused = false; // both kinds were refused for want of permission
 };
 
 // A datagram ICMP socket needs no privilege where net.ipv4.ping_group_range admits the caller's group
@@ -32,7 +33,10 @@ EchoSocket open_echo_socket(IpFamily family) {
     const int protocol = family == IpFamily::v4 ? int{IPPROTO_ICMP} : int{IPPROTO_ICMPV6};
     UniqueFd datagram(::socket(domain, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol));
     if (datagram.valid()) return {std::move(datagram), false};
-    return {UniqueFd(::socket(domain, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol)), true};
+    const bool datagram_refused = errno == EACCES || errno == EPERM;
+    UniqueFd raw(::socket(domain, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol));
+    const bool raw_refused = !raw.valid() && (errno == EACCES || errno == EPERM);
+    return {std::move(raw), true, datagram_refused && raw_refused};
 }
 
 // Raw sockets see every echo reply of the host, and echoes of this process run in parallel under one
@@ -56,7 +60,7 @@ EchoResult icmp_echo(std::string_view target, unsigned timeout_ms) {
     if (!address) return {};
     const IcmpFamily family = address->family() == IpFamily::v4 ? IcmpFamily::v4 : IcmpFamily::v6;
     const EchoSocket echo = open_echo_socket(address->family());
-    if (!echo.fd.valid()) return {};
+    if (!echo.fd.valid()) return {false, -1, echo.refused};
 
     const auto identifier = static_cast<std::uint16_t>(current_process_id());
     const std::uint16_t sequence = next_sequence();

@@ -167,6 +167,9 @@ std::optional<LinkRecord> parse_link(const Message& message) {
     if (auto state = attrs.get(IFLA_OPERSTATE); state && !state->empty())
         link.operstate = static_cast<std::uint8_t>((*state)[0]);
     link.alias = attribute_string(attrs.get(IFLA_IFALIAS));
+    link.master = attribute_u32(attrs.get(IFLA_MASTER)).value_or(0);
+    link.parent = attribute_u32(attrs.get(IFLA_LINK)).value_or(0);
+    link.parent_elsewhere = attrs.get(IFLA_LINK_NETNSID).has_value();
     if (auto info = attrs.get(IFLA_LINKINFO)) {
         const auto nested = parse_attributes<IFLA_INFO_MAX + 1>(*info);
         if (!nested.malformed) link.kind = attribute_string(nested.get(IFLA_INFO_KIND));

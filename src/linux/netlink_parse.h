@@ -105,6 +105,9 @@ struct LinkRecord {
     std::uint8_t operstate = 0; // IF_OPER_*
     std::string kind;           // link kind of a software device ("veth", "tun", "wireguard", ...)
     std::string alias;
+    std::uint32_t master = 0;      // the bridge or bond this link is a port of; 0 when none
+    std::uint32_t parent = 0;      // the link below a VLAN or MAC VLAN, a veth's peer; 0 when none
+    bool parent_elsewhere = false; // the parent's index belongs to another network namespace
 };
 
 struct AddressRecord {

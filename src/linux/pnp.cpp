@@ -15,11 +15,14 @@ std::unordered_map<std::string, PnpDevice> enumerate_pnp_devices() {
     if (!links) return map;
 
     linux_net::ModuleFiles modules;
-    for (const netlink::LinkRecord& link : *links) {
-        const linux_net::LinkDevice device =
-            linux_net::read_link_device(link, linux_net::sysfs_describes(link), modules);
-        add_pnp_device(map, linux_net::pnp_values(link, device));
-    }
+    std::unordered_map<std::uint32_t, linux_net::LinkDevice> devices;
+    for (const netlink::LinkRecord& link : *links)
+        devices.emplace(link.index, linux_net::read_link_device(link, linux_net::sysfs_describes(link), modules));
+    // A bridge, bond or VLAN stands for the device below it, so its identity is settled once every
+    // link's own device is known.
+    for (const netlink::LinkRecord& link : *links)
+        add_pnp_device(map, linux_net::pnp_values(link, devices.at(link.index),
+                                                  linux_net::carried_device(link, *links, devices)));
     return map;
 }
 

@@ -26,4 +26,26 @@ std::optional<std::string> state_value(std::string_view text, std::string_view k
 // Space-separated servers of one key of a state file ("DNS" of a link, "SERVERS" of the resolver).
 std::vector<std::string> state_servers(std::string_view text, std::string_view key);
 
+// What a DHCP client's lease file is, told by its name: the clients name each file for the interface
+// it serves, or keep one file for all of them.
+enum class LeaseFormat {
+    Dhclient, // ISC dhclient's "lease { ... }" blocks (dhclient itself, and NetworkManager running it)
+    KeyValue, // KEY=value lines (NetworkManager's internal client, like systemd-networkd)
+};
+struct LeaseFileName {
+    LeaseFormat format = LeaseFormat::Dhclient;
+    std::string interface; // empty for a file that serves every interface
+};
+
+// "internal-<uuid>-<if>.lease", "dhclient-<uuid>-<if>.lease", "dhclient--<if>.lease",
+// "dhclient.<if>.leases", "dhclient-<if>.leases", "dhclient.leases"; absent for any other name and for
+// DHCPv6 lease files.
+std::optional<LeaseFileName> lease_file_name(std::string_view file_name);
+
+// The DHCP server of the newest lease a dhclient lease file holds for the interface: the last lease
+// block naming it (or naming no interface, in a file kept for it alone, when for_interface_alone),
+// its "dhcp-server-identifier" option. Absent when there is none or it is no address.
+std::optional<std::string> dhclient_lease_server(std::string_view text, std::string_view interface,
+                                                 bool for_interface_alone);
+
 } // namespace wirelux::platform::linux_net

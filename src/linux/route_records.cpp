@@ -8,7 +8,8 @@ bool is_main_unicast(const RouteRecord& route) {
     return route.table == RT_TABLE_MAIN && route.type == RTN_UNICAST;
 }
 
-void append_route_rows(const RouteRecord& route, std::vector<RouteRow>& rows) {
+void append_route_rows(const RouteRecord& route, std::vector<RouteRow>& rows,
+                       std::optional<std::uint32_t> rule_priority) {
     for (const NextHop& hop : route.next_hops) {
         RouteRow row;
         row.destination = route.destination;
@@ -17,6 +18,8 @@ void append_route_rows(const RouteRecord& route, std::vector<RouteRow>& rows) {
         row.metric = route.priority;
         row.family = route.family;
         row.prefix_len = route.prefix_len;
+        row.table = route.table;
+        row.rule_priority = rule_priority;
         rows.push_back(std::move(row));
     }
 }

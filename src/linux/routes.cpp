@@ -13,11 +13,12 @@ std::vector<RouteRow> read_route_table() {
     std::vector<RouteRow> rows;
     auto socket = netlink::Socket::open();
     if (!socket) return rows;
+    const netlink::RouteSelection selection(netlink::dump_rules(*socket).value_or(std::vector<netlink::RuleRecord>()));
     for (const std::uint8_t family : {AF_INET, AF_INET6}) {
         std::vector<RouteRow> family_rows;
         const bool complete = netlink::dump_route_messages(*socket, family, [&](const netlink::Message& m) {
-            if (auto route = netlink::parse_route(m); route && netlink::is_main_unicast(*route))
-                netlink::append_route_rows(*route, family_rows);
+            if (auto route = netlink::parse_route(m); route && selection.keeps(*route))
+                netlink::append_route_rows(*route, family_rows, selection.rule_priority(*route));
         });
         if (!complete) continue;
         if (rows.empty()) {

@@ -28,6 +28,10 @@ std::optional<std::vector<AddressRecord>> dump_addresses(Socket& socket) {
     return dump<AddressRecord>(socket, RTM_GETADDR, AF_UNSPEC, parse_address);
 }
 
+std::optional<std::vector<RuleRecord>> dump_rules(Socket& socket) {
+    return dump<RuleRecord>(socket, RTM_GETRULE, AF_UNSPEC, parse_rule);
+}
+
 bool dump_route_messages(Socket& socket, std::uint8_t address_family,
                          const std::function<void(const Message&)>& on_message) {
     const ExchangeResult result = socket.exchange(dump_request(RTM_GETROUTE, address_family, 0), on_message);

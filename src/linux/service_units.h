@@ -1,5 +1,5 @@
 #pragma once
-// The systemd services under one cgroup slice directory that have a live process.
+// The systemd services of a cgroup tree that have a live process.
 
 #include "model/snapshot.h"
 
@@ -8,8 +8,13 @@
 
 namespace wirelux::platform {
 
-// Units in name order: name and display name are the unit name, the binary path is the executable of
-// the first process its cgroup.procs lists. Units without a process are left out.
-std::vector<ServiceInfo> service_units_under(const std::string& slice_directory);
+// Units anywhere below the system slice and the user slice of a cgroup mount, as systemd lays them out:
+// directly in system.slice, in a template's system-<name>.slice, under a user's manager
+// (user.slice/user-<uid>.slice/user@<uid>.service/app.slice). In name order, one per name; name and
+// display name are the unit name, the binary path is the executable of the first process its
+// cgroup.procs lists or, for a service that keeps its processes in groups of its own below (delegation),
+// of the first process found there. Units without a process are left out, as are groups that cannot be
+// read.
+std::vector<ServiceInfo> service_units_in(const std::string& cgroup_root);
 
 } // namespace wirelux::platform

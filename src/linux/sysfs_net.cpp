@@ -5,6 +5,7 @@
 #include "platform/address_text.h"
 #include "util/text.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
@@ -18,6 +19,7 @@ namespace {
 
 constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024; // modules.dep of a distribution kernel is under 1 MiB
 constexpr int kMaxDeviceDepth = 16;
+constexpr std::size_t kMaxLeaseFiles = 256;
 
 std::string class_path(const netlink::LinkRecord& link, std::string_view attribute) {
     return "/sys/class/net/" + link.name + "/" + std::string(attribute);
@@ -101,7 +103,38 @@ StateDirectories StateDirectories::present() {
     d.resolved_links = exists("/run/systemd/resolve/netif");
     d.networkd_links = exists("/run/systemd/netif/links");
     d.networkd_leases = exists("/run/systemd/netif/leases");
+    // NetworkManager's own client and the dhclient it may run; dhclient's on Debian and on Fedora.
+    for (const char* directory : {"/var/lib/NetworkManager", "/var/lib/dhcp", "/var/lib/dhclient"}) {
+        DirStream dir(::opendir(directory));
+        if (!dir.valid()) continue;
+        while (const dirent* entry = ::readdir(dir.get())) {
+            auto name = lease_file_name(entry->d_name);
+            if (!name || d.lease_files.size() >= kMaxLeaseFiles) continue;
+            const std::string path = std::string(directory) + "/" + entry->d_name;
+            struct stat st;
+            if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            d.lease_files.push_back(LeaseFile{path, std::move(*name), static_cast<std::int64_t>(st.st_mtime)});
+        }
+    }
+    std::stable_sort(d.lease_files.begin(), d.lease_files.end(),
+                     [](const LeaseFile& a, const LeaseFile& b) { return a.modified > b.modified; });
     return d;
+}
+
+std::optional<std::string> lease_file_server(const std::vector<LeaseFile>& files, const std::string& interface) {
+    for (const LeaseFile& file : files) {
+        if (!file.name.interface.empty() && file.name.interface != interface) continue;
+        const auto text = read_text_file(file.path);
+        if (!text) continue;
+        std::optional<std::string> server;
+        if (file.name.format == LeaseFormat::KeyValue) {
+            if (auto value = state_value(*text, "SERVER_ADDRESS")) server = server_address(*value);
+        } else {
+            server = dhclient_lease_server(*text, interface, !file.name.interface.empty());
+        }
+        if (server) return server;
+    }
+    return std::nullopt;
 }
 
 std::optional<LinkExtras> read_link_extras(const netlink::LinkRecord& link,
@@ -131,6 +164,7 @@ std::optional<LinkExtras> read_link_extras(const netlink::LinkRecord& link,
         if (auto lease = read_text_file("/run/systemd/netif/leases/" + index))
             if (auto server = state_value(*lease, "SERVER_ADDRESS"))
                 extras.dhcp_server = server_address(*server);
+    if (!extras.dhcp_server) extras.stored_lease_server = lease_file_server(directories.lease_files, link.name);
     return extras;
 }
 

@@ -2,7 +2,9 @@
 // Facts about network interfaces that only sysfs, udev and the network managers' state files hold.
 
 #include "linux/adapter_assembly.h"
+#include "linux/resolver_files.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -17,14 +19,26 @@ std::optional<std::string> read_text_file(const std::string& path);
 // when the index and the address agree with netlink.
 bool sysfs_describes(const netlink::LinkRecord& link);
 
-// Which per-link state directories exist, looked at once per enumeration rather than once per link.
+// A DHCP client's lease file (NetworkManager's, dhclient's) and when it was last written.
+struct LeaseFile {
+    std::string path;
+    LeaseFileName name;
+    std::int64_t modified = 0; // seconds since the epoch
+};
+
+// Which per-link state directories exist and which lease files the DHCP clients keep, looked at once
+// per enumeration rather than once per link.
 struct StateDirectories {
     bool udev_data = false;
     bool resolved_links = false;
     bool networkd_links = false;
     bool networkd_leases = false;
+    std::vector<LeaseFile> lease_files; // newest first
     static StateDirectories present();
 };
+
+// The DHCP server of the newest lease file for the interface that names one.
+std::optional<std::string> lease_file_server(const std::vector<LeaseFile>& files, const std::string& interface);
 
 // Link speed, wireless-ness, the device model and the per-link DNS and DHCP state of a link; absent
 // when sysfs does not describe the link (see sysfs_describes), since the per-link state files are

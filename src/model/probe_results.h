@@ -11,6 +11,7 @@ namespace wirelux {
 struct EchoResult {
     bool ok = false;          // a reply arrived with success status
     std::int64_t rtt_ms = -1; // -1 when not ok
+    bool refused = false;     // the system let this user open no echo socket, so nothing was sent
 };
 
 // One DNS query for an IPv4 address.

@@ -69,6 +69,8 @@ struct RouteRow {
     std::uint32_t metric = 0; // route metric only
     std::uint16_t family = kFamilyIpv4;
     std::uint8_t prefix_len = 0;
+    std::optional<std::uint32_t> table{};         // the routing table it is in, where the system has several
+    std::optional<std::uint32_t> rule_priority{}; // the first rule sending all ordinary traffic there
 };
 
 struct BestRoute {
@@ -195,6 +197,7 @@ struct FactSnapshot {
     std::optional<std::string> egress_source_cidr_v4;
     bool internet_v4_ok = false;
     bool internet_v6_ok = false;
+    std::optional<std::string> echo_refusal; // why no echo could be sent at all, when the system refused it
     std::vector<PhysicalCandidate> physical_candidates_v4;
     std::vector<PhysicalCandidate> physical_candidates_v6;
     std::vector<PhysicalCandidate> physical_candidates;

@@ -113,12 +113,15 @@ TableRows gateway_rows(const FactSnapshot& s) {
 }
 
 TableRows internet_rows(const FactSnapshot& s) {
-    return {
+    TableRows rows = {
         {"223.5.5.5 (IPv4)", s.internet_v4_ok ? "OK" : "FAIL", s.egress_name_v4.value_or(""),
          s.egress_source_v4.value_or("")},
         {"2400:3200::1 (IPv6)", s.internet_v6_ok ? "OK" : "FAIL", s.egress_name_v6.value_or(""),
          s.egress_source_v6.value_or("")},
     };
+    // FAIL above may then mean only that nothing could be sent.
+    if (s.echo_refusal) rows.push_back({"ICMP echo", "not permitted", *s.echo_refusal, ""});
+    return rows;
 }
 
 void append_kv(std::string& out, std::string_view key, std::string_view escaped_value) {

@@ -63,6 +63,8 @@ template <FieldsOf<RouteRow> R, class V> void visit_fields(R& r, V&& visit) {
     visit("metric", r.metric);
     visit("family", r.family);
     visit("prefixLen", r.prefix_len);
+    visit("table", r.table);
+    visit("rulePriority", r.rule_priority);
 }
 
 template <FieldsOf<BestRoute> R, class V> void visit_fields(R& r, V&& visit) {
@@ -288,6 +290,7 @@ template <FieldsOf<FactSnapshot> R, class V> void visit_fields(R& r, V&& visit) 
     visit("egressSourceCidrV4", r.egress_source_cidr_v4);
     visit("internetV4Ok", r.internet_v4_ok);
     visit("internetV6Ok", r.internet_v6_ok);
+    visit("echoRefusal", r.echo_refusal);
     visit("physicalCandidatesV4", r.physical_candidates_v4);
     visit("physicalCandidatesV6", r.physical_candidates_v6);
     visit("physicalCandidates", r.physical_candidates);

@@ -208,6 +208,18 @@ TEST(InternetReachability, AnswersLandOnTheirOwnFamilyWhateverOrderTheyArriveIn)
     }
 }
 
+TEST(InternetReachability, ARefusedEchoSocketIsNotedBesideTheFailures) {
+    FactSnapshot s;
+    s.echo_refusal = "left from an earlier check";
+    check_internet_reachability(s, [](const std::string&) { return EchoResult{}; });
+    EXPECT_FALSE(s.echo_refusal) << "an unanswered echo is no refusal";
+
+    check_internet_reachability(s, [](const std::string&) { return EchoResult{false, -1, true}; });
+    EXPECT_FALSE(s.internet_v4_ok);
+    EXPECT_FALSE(s.internet_v6_ok);
+    EXPECT_EQ(s.echo_refusal, kEchoRefusedText);
+}
+
 TEST(InternetReachability, AnEchoThatThrowsCountsAsUnanswered) {
     FactSnapshot s;
     const EchoFn echo = [](const std::string& target) -> EchoResult {

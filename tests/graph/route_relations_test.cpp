@@ -71,6 +71,32 @@ TEST(SocketInterface, OwnedSourceBeatsRouteAndUnownedSourceFallsToTheRoute) {
     EXPECT_EQ(nameless.name, "Unknown");
 }
 
+TEST(SocketInterface, UnownedIpv6SourceFallsToTheIpv6RouteThatRoutingRulesMakeWin) {
+    FactSnapshot s = routed_host();
+    const auto route6 = [](std::string destination, std::uint8_t prefix, std::uint32_t if_index,
+                           std::uint32_t metric, std::optional<std::uint32_t> rule) {
+        RouteRow r{std::move(destination), std::nullopt, if_index, metric, kFamilyIpv6, prefix};
+        r.rule_priority = rule;
+        return r;
+    };
+    s.routes.push_back(route6("2001:db8:1::", 48, 9, 256, std::nullopt));
+    s.routes.push_back(route6("::", 0, 7, 1, std::nullopt));
+    s.routes.push_back(route6("::", 0, 9, 1024, std::nullopt));
+    const SocketInterface routed = socket_interface(s, outbound("fd00::5", "2001:db8:1:2::1"));
+    EXPECT_EQ(routed.if_index, 9u) << "the longest prefix, not the lower metric";
+    EXPECT_EQ(routed.name, "VPN");
+    EXPECT_EQ(routed.evidence, "live established socket + Find-NetRoute");
+    EXPECT_EQ(socket_interface(s, outbound("fd00::5", "2606:4700::1")).if_index, 7u) << "equal prefix: metric";
+
+    // A policy-routed tunnel (9): its table's default route is reached by a rule before the main table's
+    // default, while the main table's more specific route is reached earlier still.
+    s.routes = {route6("2001:db8:1::", 48, 7, 256, 32764), route6("::", 0, 7, 1, 32766),
+                route6("::", 0, 9, 1024, 32765), route("0.0.0.0", 0, 7, 25)};
+    EXPECT_EQ(socket_interface(s, outbound("fd00::5", "2606:4700::1")).if_index, 9u);
+    EXPECT_EQ(socket_interface(s, outbound("fd00::5", "2001:db8:1:2::1")).if_index, 7u);
+    EXPECT_EQ(socket_interface(s, outbound("172.16.0.5", "8.8.8.8")).if_index, 7u) << "families stay apart";
+}
+
 TEST(SocketInterface, NoOwnerAndNoRouteIsUnknown) {
     FactSnapshot s = routed_host();
     s.routes = {route("10.0.0.0", 8, 9)};

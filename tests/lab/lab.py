@@ -8,6 +8,7 @@ import atexit
 import bisect
 import os
 import re
+import shlex
 import shutil
 import signal
 import subprocess
@@ -142,9 +143,12 @@ class Lab:
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def run(self, target, ns, args=(), env=None, cwd=None, readonly_cwd=False, timeout=180, stderr_file=None,
-            closed_stdout=False):
+            closed_stdout=False, binds=()):
         """Runs the program inside the namespace. Returns (exit status, stdout text, stderr bytes).
         With closed_stdout, standard output is a pipe whose reader has gone (as in "wirelux | true").
+
+        binds are (directory, mount point) pairs bound over the system's own directories in the run's
+        mount namespace alone, so that the program reads a tree the test laid out (Linux program only).
 
         Standard error goes to a file (never a terminal), so the meter is off unless forced. Unless the
         caller sets the timing or meter variables itself, the run prints its timing marks, which are
@@ -156,7 +160,8 @@ class Lab:
         cwd = cwd or self.tempdir()
         before = set(os.listdir(cwd))
         try:
-            return self._run_once(target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file, closed_stdout)
+            return self._run_once(target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file, closed_stdout,
+                                  binds)
         except RunHung as hung:
             log_hang(target, hung)
             if not target.windows:
@@ -167,12 +172,13 @@ class Lab:
             self._wineserver(ns, self.wine_prefixes.pop(ns), "-k")
             try:
                 return self._run_once(target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file,
-                                      closed_stdout)
+                                      closed_stdout, binds)
             except RunHung as again:
                 log_hang(target, again)
                 raise AssertionError(f"{again}\n(the first try hung as well)") from None
 
-    def _run_once(self, target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file, closed_stdout=False):
+    def _run_once(self, target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file, closed_stdout=False,
+                  binds=()):
         run_env = {k: v for k, v in os.environ.items() if not k.startswith("WIRELUX_")}
         run_env.update({"WIRELUX_NO_OPEN": "1", "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"})
         traced = not any(k in (env or {}) for k in ("WIRELUX_TIMING", "WIRELUX_FORCE_PROGRESS"))
@@ -195,6 +201,8 @@ class Lab:
             if prefix:
                 self._wineserver(ns, prefix, "-k")
                 wrapper = wrapper.replace('cd "$0" &&', f'cd "$0" && {WINE_SERVER} -p >/dev/null 2>&1 </dev/null;')
+        for source, mount_point in binds:
+            wrapper = f"mount --bind {shlex.quote(source)} {shlex.quote(mount_point)} && {wrapper}"
         err_path = stderr_file or os.path.join(self.tempdir(), "stderr")
         stdout = subprocess.PIPE
         if closed_stdout:

@@ -134,7 +134,7 @@ TEST(DeviceIdentity, SoftwareAndBusDevicesAreTold) {
     EXPECT_EQ(veth.service, "veth");
     EXPECT_EQ(veth.characteristics, 0x1u);
     EXPECT_EQ(veth.net_cfg_instance_id, link_guid(links[1]));
-    EXPECT_FALSE(veth.provider_name);
+    EXPECT_EQ(veth.provider_name, "vEthernet (veth)") << "a veth with nothing below is a virtual switch port";
 
     LinkDevice nic;
     nic.chain = {DeviceNode{"pci", "0000:00:1f.6", "0x8086", "0x15f3", ""}};
@@ -149,6 +149,73 @@ TEST(DeviceIdentity, SoftwareAndBusDevicesAreTold) {
     EXPECT_EQ(pci.provider_name, "e1000e");
     EXPECT_EQ(pci.inf_path, nic.module_file);
     EXPECT_EQ(pci.driver_version, "3.2.6-k");
+}
+
+netlink::LinkRecord layered_link(std::uint32_t index, std::string name, std::string kind, std::uint32_t master = 0,
+                                 std::uint32_t parent = 0, bool parent_elsewhere = false) {
+    netlink::LinkRecord l;
+    l.index = index;
+    l.name = std::move(name);
+    l.kind = std::move(kind);
+    l.master = master;
+    l.parent = parent;
+    l.parent_elsewhere = parent_elsewhere;
+    return l;
+}
+
+TEST(DeviceIdentity, LayeredLinksCarryTheBusDeviceBelowThemOrAreVirtualSwitchPorts) {
+    // eth0 is a PCI NIC; br0 bridges a veth and eth0's VLAN; bond0 has only a veth port; mv0 stands on
+    // a veth, mv1 on a parent in another namespace; veth1 is eth0's "peer" by index, which is no lower.
+    const std::vector<netlink::LinkRecord> links = {
+        layered_link(2, "eth0", ""),
+        layered_link(3, "vethA", "veth", 4, 9, true),
+        layered_link(4, "br0", "bridge", 0, 4),
+        layered_link(5, "eth0.7", "vlan", 4, 2),
+        layered_link(6, "bond0", "bond"),
+        layered_link(7, "vethB", "veth", 6),
+        layered_link(8, "mv0", "macvlan", 0, 7),
+        layered_link(10, "mv1", "macvlan", 0, 2, true),
+        layered_link(11, "veth1", "veth", 0, 2),
+        layered_link(12, "wg0", "wireguard", 0, 2),
+    };
+    std::unordered_map<std::uint32_t, LinkDevice> devices;
+    for (const netlink::LinkRecord& l : links)
+        devices[l.index] = LinkDevice{};
+    devices[2].chain = {DeviceNode{"pci", "0000:00:1f.6", "0x8086", "0x15f3", ""}};
+    devices[2].driver = "e1000e";
+    devices[2].module = "e1000e";
+    devices[7].module_file = "/lib/modules/6.1.0/kernel/drivers/net/veth.ko";
+
+    struct Case {
+        std::size_t link;
+        const char* instance_id;
+        const char* service;
+        std::optional<std::string> provider;
+        std::uint32_t characteristics;
+    };
+    const std::vector<Case> expected = {
+        {0, "PCI\\VEN_8086&DEV_15F3\\0000:00:1F.6", "e1000e", "e1000e", 0x4},
+        {1, "ROOT\\NET\\vethA", "veth", "vEthernet (veth)", 0x1},
+        {2, "PCI\\VEN_8086&DEV_15F3\\0000:00:1F.6", "e1000e", "e1000e", 0x4},
+        {3, "PCI\\VEN_8086&DEV_15F3\\0000:00:1F.6", "e1000e", "e1000e", 0x4},
+        {4, "ROOT\\NET\\bond0", "bond", "vEthernet (bond)", 0x1},
+        {5, "ROOT\\NET\\vethB", "veth", "vEthernet (veth)", 0x1},
+        {6, "ROOT\\NET\\mv0", "macvlan", "vEthernet (macvlan)", 0x1},
+        {7, "ROOT\\NET\\mv1", "macvlan", "vEthernet (macvlan)", 0x1},
+        {8, "ROOT\\NET\\veth1", "veth", "vEthernet (veth)", 0x1},
+        {9, "ROOT\\NET\\wg0", "wireguard", std::nullopt, 0x1},
+    };
+    for (const Case& c : expected) {
+        const netlink::LinkRecord& link = links[c.link];
+        const PnpDriverValues v =
+            pnp_values(link, devices.at(link.index), carried_device(link, links, devices));
+        EXPECT_EQ(v.instance_id, c.instance_id) << link.name;
+        EXPECT_EQ(v.service, c.service) << link.name;
+        EXPECT_EQ(v.provider_name, c.provider) << link.name;
+        EXPECT_EQ(v.characteristics, c.characteristics) << link.name;
+        EXPECT_EQ(v.net_cfg_instance_id, link_guid(link)) << "filed under its own GUID: " << link.name;
+    }
+    EXPECT_EQ(pnp_values(links[5], devices.at(7), nullptr).inf_path, devices[7].module_file);
 }
 
 } // namespace

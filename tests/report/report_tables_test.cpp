@@ -98,6 +98,13 @@ TEST(EvidenceSections, InternetReachabilityAlwaysHasBothRows) {
     EXPECT_NE(section_body(render_evidence_sections(s), "Internet reachability")
                   .find(cells({"2400:3200::1 (IPv6)", "OK", "Wi-Fi", "2001:db8::5"})),
               std::string::npos);
+    EXPECT_EQ(section_body(render_evidence_sections(s), "Internet reachability").find("ICMP echo"),
+              std::string::npos);
+    s.echo_refusal = "not permitted <for> this user";
+    EXPECT_NE(section_body(render_evidence_sections(s), "Internet reachability")
+                  .find(cells({"2400:3200::1 (IPv6)", "OK", "Wi-Fi", "2001:db8::5"}) +
+                        cells({"ICMP echo", "not permitted", "not permitted &lt;for&gt; this user", ""})),
+              std::string::npos);
 }
 
 TEST(EvidenceSections, AdapterAddressAndDnsTables) {

@@ -340,6 +340,29 @@ TEST_F(ConsoleSummaryRoutes, EgressEntriesSortByEffectiveMetricThenIndexKeepingS
     EXPECT_EQ(section(s, "6b. Default egress (effective metric, lower wins)"), expected);
 }
 
+TEST_F(ConsoleSummaryRoutes, EgressEntriesOfRuleRankedTablesSortByRuleFirst) {
+    // A tunnel's table that a rule reaches before the main table wins whatever the metrics say; a
+    // route no rule sends all traffic to (its main-table default is passed over) comes last.
+    RouteRow tunnel = route("0.0.0.0", 0, nullptr, 30, 900);
+    tunnel.table = 51820;
+    tunnel.rule_priority = 32765;
+    RouteRow suppressed = route("0.0.0.0", 0, "192.168.1.1", 12, 0);
+    suppressed.table = 254;
+    RouteRow main_default = route("0.0.0.0", 0, "10.0.0.1", 20, 100);
+    main_default.table = 254;
+    main_default.rule_priority = 32766;
+    s.routes = {suppressed, main_default, tunnel};
+    s.egress_if_index_v4 = 30;
+    const std::vector<std::string> expected = {
+        "    >>  905    Tailscale                                           ifIndex 30",
+        "        140    Wi-Fi                              10.0.0.1         ifIndex 20",
+        "        25     Ethernet                           192.168.1.1      ifIndex 12",
+        "  IPv4 egress -> none",
+        "  IPv6 egress -> none",
+    };
+    EXPECT_EQ(section(s, "6b. Default egress (effective metric, lower wins)"), expected);
+}
+
 TEST_F(ConsoleSummaryRoutes, EgressWithoutBestRouteStillListsEntriesThenNone) {
     s.routes = {
         route("0.0.0.0", 0, nullptr, 77, 256),               // unknown adapter: its metric counts as 0
