@@ -7,9 +7,10 @@
 namespace wirelux {
 
 void collect_adapters_and_routes(FactSnapshot& snapshot) {
-    snapshot.adapters = platform::enumerate_adapters();
-    snapshot.pnp_by_guid = platform::enumerate_pnp_devices();
+    // The route table is read once and serves the adapters' gateways too.
     snapshot.routes = platform::read_route_table();
+    snapshot.adapters = platform::enumerate_adapters(snapshot.routes);
+    snapshot.pnp_by_guid = platform::enumerate_pnp_devices();
 }
 
 std::optional<AdapterInfo> find_adapter(std::uint32_t if_index) {

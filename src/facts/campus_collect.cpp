@@ -1,5 +1,6 @@
 #include "facts/campus_collect.h"
 
+#include "parallel/progress.h"
 #include "util/ip_text.h"
 
 #include <cstdint>
@@ -74,18 +75,51 @@ std::optional<std::string> campus_route_text(std::string_view target, const std:
     return text;
 }
 
-void collect_campus_facts(FactSnapshot& snapshot, const EchoFn& echo, const CampusNetwork& network) {
-    const std::vector<std::string> targets(std::begin(kCampusTargets), std::end(kCampusTargets));
-    const std::vector<EchoResult> echoes = echo_all(targets, echo, kCampusReachabilityLabel);
-    const std::vector<CampusTaskResult> results = run_campus_probes(network);
+namespace {
+
+std::vector<std::string> campus_targets() { return {std::begin(kCampusTargets), std::end(kCampusTargets)}; }
+
+void count_on_meter(std::size_t n, std::string_view label) {
+    progress_add_total(n);
+    for (std::size_t i = 0; i < n; ++i) progress_tick(label);
+}
+
+std::vector<CampusTaskResult> unanswered_campus_tasks() {
+    std::vector<CampusTaskResult> results;
+    for (const CampusTask task : kCampusTasks) results.push_back(run_campus_task(task, CampusNetwork{}));
+    return results;
+}
+
+} // namespace
+
+CampusProbeRun::CampusProbeRun(EchoFn echo, CampusNetwork network)
+    : echoes_(
+          [echo = std::move(echo)] {
+              return echo_all(campus_targets(), echo, kCampusReachabilityLabel, {0, MapProgress::silent});
+          },
+          std::vector<EchoResult>(std::size(kCampusTargets))),
+      results_([network = std::move(network)] { return run_campus_probes(network, {std::size(kCampusTasks),
+                                                                                     MapProgress::silent}); },
+               unanswered_campus_tasks()) {}
+
+void CampusProbeRun::join_into(FactSnapshot& snapshot) {
+    const std::vector<std::string> targets = campus_targets();
+    const std::vector<EchoResult> echoes = echoes_.join();
+    count_on_meter(echoes.size(), kCampusReachabilityLabel);
+    const std::vector<CampusTaskResult> results = results_.join();
+    count_on_meter(results.size(), kCampusProbesLabel);
 
     CampusFacts& campus = snapshot.campus;
-    for (std::size_t i = 0; i < targets.size(); ++i) {
+    for (std::size_t i = 0; i < targets.size() && i < echoes.size(); ++i) {
         campus.reachable[targets[i]] = echoes[i].ok;
         if (auto route = campus_route_text(targets[i], snapshot.routes, snapshot.adapters))
             campus.route[targets[i]] = std::move(*route);
     }
     store_campus_results(campus, results);
+}
+
+void collect_campus_facts(FactSnapshot& snapshot, const EchoFn& echo, const CampusNetwork& network) {
+    CampusProbeRun(echo, network).join_into(snapshot);
 }
 
 } // namespace wirelux

@@ -4,6 +4,7 @@
 
 #include "facts/echo_run.h"
 #include "model/snapshot.h"
+#include "parallel/background.h"
 #include "probe/campus_probes.h"
 
 #include <optional>
@@ -30,6 +31,21 @@ const RouteRow* ipv4_route_for(std::string_view target, const std::vector<RouteR
 // matches.
 std::optional<std::string> campus_route_text(std::string_view target, const std::vector<RouteRow>& routes,
                                              const std::vector<AdapterInfo>& adapters);
+
+// The campus echoes and service probes, started at once in the background. They show on the progress
+// meter only when joined, with the same counts and labels as when the phase runs them itself.
+class CampusProbeRun {
+public:
+    CampusProbeRun(EchoFn echo, CampusNetwork network);
+
+    // Waits for both runs, counts them on the meter and fills the campus block, the routes read from
+    // the snapshot. Once only.
+    void join_into(FactSnapshot& snapshot);
+
+private:
+    Background<std::vector<EchoResult>> echoes_;
+    Background<std::vector<CampusTaskResult>> results_;
+};
 
 // Echoes the campus addresses, reads their routes from the snapshot and runs the service probes.
 void collect_campus_facts(FactSnapshot& snapshot, const EchoFn& echo, const CampusNetwork& network);

@@ -27,6 +27,7 @@
 #include "probe/route_source.h"
 #include "util/text.h"
 
+#include <functional>
 #include <future>
 #include <system_error>
 
@@ -93,7 +94,7 @@ std::set<std::string> own_names(const FactSnapshot& snapshot) {
     return {"localhost", to_lower_ascii(snapshot.computer_name)};
 }
 
-FactSnapshot collect_facts() {
+FactSnapshot collect_facts(const std::function<void(const FactSnapshot&)>& start_early_probes) {
     const EchoFn echo = [](const std::string& target) { return platform::icmp_echo(target); };
     FactSnapshot s;
     auto route_source = start_route_source_probe();
@@ -135,6 +136,11 @@ FactSnapshot collect_facts() {
     timing_mark("intercept-score");
 
     collect_core_infos(s, live_core_sources());
+    // From here on no source is read that could see this program's own probes (the socket tables, the
+    // proxy core's connection list), so the probes whose targets are known by now start and overlap
+    // the rest of the run; their phases only wait for them.
+    CampusProbeRun campus(echo, live_campus_network());
+    if (start_early_probes) start_early_probes(s);
     timing_mark("core-infos");
 
     find_physical_candidates(s);
@@ -144,7 +150,7 @@ FactSnapshot collect_facts() {
     probe_gateways(s, echo);
     timing_mark("gw-probes");
 
-    collect_campus_facts(s, echo, live_campus_network());
+    campus.join_into(s);
     timing_mark("kam-facts");
     return s;
 }

@@ -20,9 +20,10 @@ EchoResult echo_or_unanswered(const EchoFn& echo, const std::string& target) {
 } // namespace
 
 std::vector<EchoResult> echo_all(const std::vector<std::string>& targets, const EchoFn& echo,
-                                 std::string_view label) {
+                                 std::string_view label, const MapOptions& options) {
     return parallel_map(
-        targets, [&echo](const std::string& target) { return echo_or_unanswered(echo, target); }, label);
+        targets, [&echo](const std::string& target) { return echo_or_unanswered(echo, target); }, label,
+        options);
 }
 
 } // namespace wirelux

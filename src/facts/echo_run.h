@@ -3,6 +3,7 @@
 // in, so the logic runs on recorded or fake answers as well as on the platform's.
 
 #include "model/probe_results.h"
+#include "parallel/parallel_map.h"
 
 #include <functional>
 #include <string>
@@ -17,6 +18,6 @@ using EchoFn = std::function<EchoResult(const std::string& target)>;
 // order. An echo that throws, or no echo function at all, counts as unanswered: one bad target must
 // not cost the others their answers.
 std::vector<EchoResult> echo_all(const std::vector<std::string>& targets, const EchoFn& echo,
-                                 std::string_view label);
+                                 std::string_view label, const MapOptions& options = {});
 
 } // namespace wirelux

@@ -86,6 +86,10 @@ struct LoopbackSocketIndex {
     // "{local}|{local port}|{remote}|{remote port}" of each established loopback row -> owning pid
     std::unordered_map<std::string, std::uint32_t> established;
     std::unordered_map<std::uint16_t, std::vector<std::size_t>> listeners; // port -> into tcp_listeners
+    // pid -> its established loopback rows (into tcp_rows) and its listening ports, in table order,
+    // so that each drawn process looks at its own sockets only
+    std::unordered_map<std::uint32_t, std::vector<std::size_t>> loopback_rows;
+    std::unordered_map<std::uint32_t, std::vector<std::uint16_t>> listener_ports;
 };
 
 struct FlowLayerState {

@@ -58,12 +58,18 @@ std::string name_of(const FactSnapshot& snapshot, std::uint32_t pid) {
 
 LoopbackSocketIndex index_loopback_sockets(const FactSnapshot& snapshot) {
     LoopbackSocketIndex index;
-    for (const TcpRow& row : snapshot.tcp_rows)
-        if (row.state == kTcpStateEstablished && is_loopback_host(row.remote_address))
-            index.established.emplace(
-                socket_key(row.local_address, row.local_port, row.remote_address, row.remote_port), row.pid);
-    for (std::size_t i = 0; i < snapshot.tcp_listeners.size(); ++i)
-        index.listeners[snapshot.tcp_listeners[i].local_port].push_back(i);
+    for (std::size_t i = 0; i < snapshot.tcp_rows.size(); ++i) {
+        const TcpRow& row = snapshot.tcp_rows[i];
+        if (row.state != kTcpStateEstablished || !is_loopback_host(row.remote_address)) continue;
+        index.established.emplace(
+            socket_key(row.local_address, row.local_port, row.remote_address, row.remote_port), row.pid);
+        index.loopback_rows[row.pid].push_back(i);
+    }
+    for (std::size_t i = 0; i < snapshot.tcp_listeners.size(); ++i) {
+        const TcpRow& listener = snapshot.tcp_listeners[i];
+        index.listeners[listener.local_port].push_back(i);
+        index.listener_ports[listener.pid].push_back(listener.local_port);
+    }
     return index;
 }
 
@@ -82,12 +88,13 @@ std::vector<LocalRelation> local_relations(const FactSnapshot& snapshot, const L
                                endpoint_text(address, proxy.port)});
         }
     }
-    std::vector<std::uint16_t> own_ports;
-    for (const TcpRow& listener : snapshot.tcp_listeners)
-        if (listener.pid == pid) own_ports.push_back(listener.local_port);
-    for (const TcpRow& row : snapshot.tcp_rows) {
-        if (row.pid != pid || row.state != kTcpStateEstablished || !is_loopback_host(row.remote_address))
-            continue;
+    static const std::vector<std::uint16_t> kNoPorts;
+    static const std::vector<std::size_t> kNoRows;
+    const auto ports = index.listener_ports.find(pid);
+    const std::vector<std::uint16_t>& own_ports = ports == index.listener_ports.end() ? kNoPorts : ports->second;
+    const auto rows = index.loopback_rows.find(pid);
+    for (const std::size_t i : rows == index.loopback_rows.end() ? kNoRows : rows->second) {
+        const TcpRow& row = snapshot.tcp_rows[i];
         if (std::find(own_ports.begin(), own_ports.end(), row.local_port) != own_ports.end()) continue;
         const std::string endpoint = endpoint_text(row.remote_address, row.remote_port);
         const auto peer = index.established.find(

@@ -5,10 +5,7 @@
 #include "linux/route_records.h"
 #include "linux/rtnl_dump.h"
 #include "linux/sysfs_net.h"
-
-#include <algorithm>
-#include <iterator>
-#include <sys/socket.h>
+#include "platform/routes.h"
 
 namespace wirelux::platform {
 
@@ -23,7 +20,7 @@ std::vector<std::string> system_resolver_servers() {
 
 } // namespace
 
-std::vector<AdapterInfo> enumerate_adapters() {
+std::vector<AdapterInfo> enumerate_adapters(const std::vector<RouteRow>& routes) {
     auto socket = netlink::Socket::open();
     if (!socket) return {};
     auto links = netlink::dump_links(*socket);
@@ -32,15 +29,14 @@ std::vector<AdapterInfo> enumerate_adapters() {
     linux_net::AdapterSources sources;
     sources.links = std::move(*links);
     sources.addresses = netlink::dump_addresses(*socket).value_or(std::vector<netlink::AddressRecord>());
-    const netlink::RouteSelection selection(netlink::dump_rules(*socket).value_or(std::vector<netlink::RuleRecord>()));
-    for (const std::uint8_t family : {AF_INET, AF_INET6}) {
-        std::vector<netlink::RouteRecord> defaults;
-        const bool complete = netlink::dump_route_messages(*socket, family, [&](const netlink::Message& m) {
-            if (netlink::route_prefix_length(m) != 0) return; // only default routes name gateways
-            if (auto route = netlink::parse_route(m); route && selection.keeps(*route))
-                defaults.push_back(std::move(*route));
-        });
-        if (complete) std::move(defaults.begin(), defaults.end(), std::back_inserter(sources.default_routes));
+    // The rows are the main table's unicast routes and the default routes of the tables that routing
+    // rules select, one per next hop: the default ones name gateways.
+    for (const RouteRow& row : routes) {
+        if (row.prefix_len != 0) continue;
+        netlink::RouteRecord route;
+        route.family = row.family;
+        route.next_hops.push_back({row.next_hop, row.if_index});
+        sources.default_routes.push_back(std::move(route));
     }
     const auto directories = linux_net::StateDirectories::present();
     for (const netlink::LinkRecord& link : sources.links)
@@ -49,5 +45,7 @@ std::vector<AdapterInfo> enumerate_adapters() {
     sources.resolver_servers = system_resolver_servers();
     return linux_net::assemble_adapters(sources);
 }
+
+std::vector<AdapterInfo> enumerate_adapters() { return enumerate_adapters(read_route_table()); }
 
 } // namespace wirelux::platform

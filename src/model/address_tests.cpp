@@ -55,27 +55,47 @@ std::string normalised_address(std::string_view text) {
     return to_lower_ascii(bare);
 }
 
+namespace {
+
+bool is_loopback(const IpAddress& address) {
+    if (!address.is_v6) return address.bytes[0] == 127;
+    for (std::size_t k = 0; k < 15; ++k)
+        if (address.bytes[k] != 0) return false;
+    return address.bytes[15] == 1;
+}
+
+bool is_unspecified(const IpAddress& address) {
+    const std::size_t size = address.is_v6 ? 16 : 4;
+    for (std::size_t k = 0; k < size; ++k)
+        if (address.bytes[k] != 0) return false;
+    return true;
+}
+
+} // namespace
+
 bool is_loopback_host(std::string_view text) {
     if (text == "localhost") return true;
     const auto address = parse_unmapped(bare_address(text));
-    if (!address) return false;
-    if (!address->is_v6) return address->bytes[0] == 127;
-    for (std::size_t k = 0; k < 15; ++k)
-        if (address->bytes[k] != 0) return false;
-    return address->bytes[15] == 1;
+    return address && is_loopback(*address);
 }
 
 bool is_unspecified_address(std::string_view text) {
-    const std::string normal = normalised_address(text);
-    return normal == "0.0.0.0" || normal == "::";
+    // Only an address literal can be unspecified.
+    const auto address = parse_unmapped(bare_address(text));
+    return address && is_unspecified(*address);
 }
 
 bool is_local_host(std::string_view text, const std::set<std::string>& own_names,
                    const std::set<std::string>& own_addresses) {
     if (text.empty()) return false;
-    if (is_loopback_host(text)) return true;
-    if (is_unspecified_address(text)) return false;
-    return own_names.contains(to_lower_ascii(text)) || own_addresses.contains(normalised_address(text));
+    if (text == "localhost") return true;
+    // One parse serves every test: this runs for each socket row of a busy machine.
+    const std::string_view bare = bare_address(text);
+    const auto address = parse_unmapped(bare);
+    if (address && is_loopback(*address)) return true;
+    if (address && is_unspecified(*address)) return false;
+    if (own_names.contains(to_lower_ascii(text))) return true;
+    return own_addresses.contains(address ? format_ip(*address) : to_lower_ascii(bare));
 }
 
 bool same_address(std::string_view a, std::string_view b) {

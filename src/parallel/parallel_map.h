@@ -5,6 +5,7 @@
 #include "parallel/progress.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace wirelux {
@@ -34,14 +36,24 @@ unsigned run_workers(unsigned threads, const std::function<void()>& body,
 
 } // namespace detail
 
+// How a map run shows on the progress meter: its tasks added to the total and ticked as they end,
+// only ticked (the caller added them to the total), or not at all (work started ahead of its phase,
+// which the phase counts when it takes the results).
+enum class MapProgress : std::uint8_t { counted, ticks_only, silent };
+
+struct MapOptions {
+    unsigned workers = 0; // 0: worker_count()
+    MapProgress progress = MapProgress::counted;
+};
+
 template <class Input, class Task>
-auto parallel_map(const std::vector<Input>& inputs, Task&& task, std::string_view label,
+auto parallel_map(const std::vector<Input>& inputs, Task&& task, std::string_view label, const MapOptions& options,
                   const detail::ThreadLauncher& launch = detail::launch_std_thread)
     -> std::vector<std::invoke_result_t<Task&, const Input&>> {
     using Result = std::invoke_result_t<Task&, const Input&>;
     const std::size_t n = inputs.size();
     if (n == 0) return {};
-    progress_add_total(n);
+    if (options.progress == MapProgress::counted) progress_add_total(n);
 
     std::vector<std::optional<Result>> slots(n);
     std::mutex slots_lock;
@@ -62,10 +74,11 @@ auto parallel_map(const std::vector<Input>& inputs, Task&& task, std::string_vie
                 const std::lock_guard lock(slots_lock);
                 slots[i] = std::move(result);
             }
-            progress_tick(label_text);
+            if (options.progress != MapProgress::silent) progress_tick(label_text);
         }
     };
-    const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(worker_count(), n));
+    const unsigned limit = options.workers != 0 ? options.workers : worker_count();
+    const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(limit, n));
     detail::run_workers(threads, body, launch);
 
     std::vector<Result> results;
@@ -75,6 +88,13 @@ auto parallel_map(const std::vector<Input>& inputs, Task&& task, std::string_vie
         results.push_back(std::move(*slot));
     }
     return results;
+}
+
+template <class Input, class Task>
+auto parallel_map(const std::vector<Input>& inputs, Task&& task, std::string_view label,
+                  const detail::ThreadLauncher& launch = detail::launch_std_thread)
+    -> std::vector<std::invoke_result_t<Task&, const Input&>> {
+    return parallel_map(inputs, std::forward<Task>(task), label, MapOptions{}, launch);
 }
 
 } // namespace wirelux

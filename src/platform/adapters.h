@@ -13,6 +13,11 @@ namespace wirelux::platform {
 // empty when the enumeration fails.
 std::vector<AdapterInfo> enumerate_adapters();
 
+// The same, for a caller that has read the route table already: where the system's adapter records
+// name no gateways (Linux), they are taken from the default routes among these rows instead of from
+// a second reading of the table. Empty rows: adapters without gateways.
+std::vector<AdapterInfo> enumerate_adapters(const std::vector<RouteRow>& routes);
+
 // Network-class devices keyed by lower-cased NetCfgInstanceId (on Linux: the adapter's stable key);
 // empty when the enumeration fails.
 std::unordered_map<std::string, PnpDevice> enumerate_pnp_devices();

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -166,10 +167,23 @@ CampusTaskResult run_campus_task(CampusTask task, const CampusNetwork& network) 
     return result;
 }
 
-std::vector<CampusTaskResult> run_campus_probes(const CampusNetwork& network) {
-    const std::vector<CampusTask> tasks(std::begin(kCampusTasks), std::end(kCampusTasks));
-    return parallel_map(
-        tasks, [&network](CampusTask task) { return run_campus_task(task, network); }, kCampusProbesLabel);
+std::vector<CampusTask> campus_dispatch_order() {
+    std::vector<CampusTask> order(std::begin(kCampusTasks), std::end(kCampusTasks));
+    std::stable_sort(order.begin(), order.end(), [](CampusTask a, CampusTask b) {
+        return campus_task_budget_ms(a) > campus_task_budget_ms(b);
+    });
+    return order;
+}
+
+std::vector<CampusTaskResult> run_campus_probes(const CampusNetwork& network, const MapOptions& options) {
+    const std::vector<CampusTask> order = campus_dispatch_order();
+    std::vector<CampusTaskResult> dispatched = parallel_map(
+        order, [&network](CampusTask task) { return run_campus_task(task, network); }, kCampusProbesLabel,
+        options);
+    std::vector<CampusTaskResult> results(std::size(kCampusTasks));
+    for (std::size_t i = 0; i < order.size(); ++i)
+        results[static_cast<std::size_t>(order[i])] = std::move(dispatched[i]);
+    return results;
 }
 
 CampusLogin parse_login_status(std::string_view body) {

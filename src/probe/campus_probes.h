@@ -4,9 +4,11 @@
 
 #include "model/campus_facts.h"
 #include "model/probe_results.h"
+#include "parallel/parallel_map.h"
 
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -31,6 +33,18 @@ inline constexpr unsigned kCampusApiConnectTimeoutMs = 1400;
 enum class CampusTask : std::uint8_t { portal, login, dns_primary, dns_backup, api };
 inline constexpr CampusTask kCampusTasks[] = {CampusTask::portal, CampusTask::login, CampusTask::dns_primary,
                                               CampusTask::dns_backup, CampusTask::api};
+
+// The longest a task can take: its time-outs end to end.
+constexpr unsigned campus_task_budget_ms(CampusTask task) {
+    switch (task) {
+    case CampusTask::portal: return kCampusPortalTimeoutMs;
+    case CampusTask::login: return kCampusLoginTimeoutMs;
+    case CampusTask::dns_primary:
+    case CampusTask::dns_backup: return kCampusDnsTimeoutMs;
+    case CampusTask::api: return kCampusApiTimeoutMs + kCampusApiConnectTimeoutMs;
+    }
+    return 0;
+}
 
 enum class FallbackOutcome : std::uint8_t { not_attempted, connected, failed };
 
@@ -57,8 +71,14 @@ CampusNetwork live_campus_network();
 // One probe; a missing or throwing operation counts as no answer.
 CampusTaskResult run_campus_task(CampusTask task, const CampusNetwork& network);
 
-// All five probes as one parallel task map run.
-std::vector<CampusTaskResult> run_campus_probes(const CampusNetwork& network);
+// The order the tasks are handed to workers: the longest budget first, so that four workers already
+// finish within the longest single budget.
+std::vector<CampusTask> campus_dispatch_order();
+
+// All five probes as one parallel task map run, by default with a worker for each; the results are in
+// task order whatever the dispatch order.
+std::vector<CampusTaskResult> run_campus_probes(const CampusNetwork& network,
+                                                const MapOptions& options = {std::size(kCampusTasks)});
 
 // The srun login figures in the body of the rad_user_info answer: a JSON object, the same wrapped in a
 // JSONP callback, or the older comma-separated form.

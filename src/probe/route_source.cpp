@@ -69,7 +69,8 @@ RouteSourceProbe probe_route_source() {
         return best ? best->if_index : 0;
     };
     ops.connect_source = connect_source_address;
-    ops.adapters = [] { return platform::enumerate_adapters(); };
+    // Only the adapters' addresses are wanted: no route table for gateways.
+    ops.adapters = [] { return platform::enumerate_adapters(std::vector<RouteRow>{}); };
     return run_route_source_probe(ops);
 }
 

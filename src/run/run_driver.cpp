@@ -3,6 +3,7 @@
 #include "facts/collect.h"
 #include "graph/build_graph.h"
 #include "graph/run_context.h"
+#include "parallel/background.h"
 #include "parallel/parallel_map.h"
 #include "parallel/progress.h"
 #include "parallel/timing.h"
@@ -22,6 +23,7 @@
 #include "share/sharing_switches.h"
 
 #include <algorithm>
+#include <map>
 
 namespace wirelux {
 
@@ -31,17 +33,76 @@ constexpr unsigned kDnsCacheTimeoutMs = 1500;
 
 bool env_set(const char* name) { return platform::environment_variable(name).has_value(); }
 
-void prewarm_caches(RunContext& context) {
-    timing_mark("prewarm-ping-start");
-    const auto pings = ping_targets(context.snapshot, context.ping_cache);
-    const auto echoes = parallel_map(pings, [](const std::string& target) { return platform::icmp_echo(target); }, "ping cache");
-    for (std::size_t i = 0; i < pings.size(); ++i) context.ping_cache.emplace(pings[i], echoes[i]);
-    timing_mark("prewarm-ping");
+EchoResult echo_or_unanswered(const std::string& target) {
+    try {
+        return platform::icmp_echo(target);
+    } catch (...) {
+        return {};
+    }
+}
 
-    const auto resolvers = dns_targets(context.snapshot, context.dns_cache);
-    const auto answers = parallel_map(
-        resolvers, [](const std::string& resolver) { return dns_probe(resolver, kDnsCacheTimeoutMs); }, "DNS cache");
-    for (std::size_t i = 0; i < resolvers.size(); ++i) context.dns_cache.emplace(resolvers[i], answers[i]);
+DnsProbeResult dns_or_failure(const std::string& resolver) {
+    try {
+        return dns_probe(resolver, kDnsCacheTimeoutMs);
+    } catch (...) {
+        return {};
+    }
+}
+
+// The cache entries the collected facts already name (default gateways, adapters' resolvers) and those
+// of the fixed targets, probed in the background from when collection allows it until the driver
+// fills the caches. Silent on the meter: the cache phases count them.
+struct EarlyCacheProbes {
+    std::vector<std::string> pinged;
+    std::vector<std::string> queried;
+    Background<std::vector<EchoResult>> echoes;
+    Background<std::vector<DnsProbeResult>> answers;
+
+    void start(const FactSnapshot& snapshot) {
+        pinged = ping_targets(snapshot, {});
+        queried = dns_targets(snapshot, {});
+        echoes = Background<std::vector<EchoResult>>(
+            [targets = pinged] {
+                return parallel_map(targets, echo_or_unanswered, "ping cache", {0, MapProgress::silent});
+            },
+            {});
+        answers = Background<std::vector<DnsProbeResult>>(
+            [targets = queried] {
+                return parallel_map(targets, dns_or_failure, "DNS cache", {0, MapProgress::silent});
+            },
+            {});
+    }
+};
+
+// Fills the cache with an entry for every target: from the early results where the target has one,
+// the rest probed now. Every target is one unit on the meter under the label, as a map run of them all.
+template <class Result, class Probe>
+void fill_cache(std::map<std::string, Result>& cache, const std::vector<std::string>& targets,
+                const std::vector<std::string>& early_targets, std::vector<Result> early, Probe probe,
+                std::string_view label) {
+    progress_add_total(targets.size());
+    std::vector<std::string> rest;
+    for (const std::string& target : targets) {
+        const auto found = std::find(early_targets.begin(), early_targets.end(), target);
+        const auto i = static_cast<std::size_t>(found - early_targets.begin());
+        if (found == early_targets.end() || i >= early.size()) {
+            rest.push_back(target);
+            continue;
+        }
+        cache.emplace(target, std::move(early[i]));
+        progress_tick(label);
+    }
+    const std::vector<Result> results = parallel_map(rest, probe, label, {0, MapProgress::ticks_only});
+    for (std::size_t i = 0; i < rest.size(); ++i) cache.emplace(rest[i], results[i]);
+}
+
+void prewarm_caches(RunContext& context, EarlyCacheProbes& early) {
+    timing_mark("prewarm-ping-start");
+    fill_cache(context.ping_cache, ping_targets(context.snapshot, context.ping_cache), early.pinged,
+               early.echoes.join(), echo_or_unanswered, "ping cache");
+    timing_mark("prewarm-ping");
+    fill_cache(context.dns_cache, dns_targets(context.snapshot, context.dns_cache), early.queried,
+               early.answers.join(), dns_or_failure, "DNS cache");
     timing_mark("prewarm-done");
 }
 
@@ -61,7 +122,8 @@ int run_wirelux() {
     progress_init(decide_progress(tokens, env_set("WIRELUX_NO_PROGRESS"), platform::stderr_is_terminal(),
                                   env_set("WIRELUX_FORCE_PROGRESS")));
 
-    FactSnapshot snapshot = collect_facts();
+    EarlyCacheProbes early;
+    FactSnapshot snapshot = collect_facts([&early](const FactSnapshot& collected) { early.start(collected); });
     Redaction redaction = sharing.redact ? Redaction::of(snapshot) : Redaction();
     const ReportValues values = redaction.active() ? ReportValues::redacted : ReportValues::as_collected;
     progress_tick("building topology");
@@ -69,7 +131,7 @@ int run_wirelux() {
     RunContext context(snapshot);
     context.wlan_text = redaction.text(platform::run_netsh("wlan", "show", "interfaces"));
     timing_mark("collect");
-    prewarm_caches(context);
+    prewarm_caches(context, early);
 
     const GraphDocument graph =
         build_graph(context, [](const std::string& target) { return platform::icmp_echo(target); },

@@ -46,4 +46,7 @@ std::vector<AdapterInfo> enumerate_adapters() {
     return convert_adapter_list(list, interface_guid);
 }
 
+// The adapter records name their gateways themselves.
+std::vector<AdapterInfo> enumerate_adapters(const std::vector<RouteRow>&) { return enumerate_adapters(); }
+
 } // namespace wirelux::platform

@@ -316,11 +316,14 @@ def thread_stacks(pid, ns, wine_prefix, program):
 
 
 def symbolize(stacks, program):
-    """Names the exe's own frames, which Wine's debugger shows as bare addresses, from its symbol table."""
+    """Names the exe's own frames, which Wine's debugger shows as bare addresses, from its symbols: the
+    exe ships stripped, with them in wirelux.debug beside it."""
     nm = shutil.which("x86_64-w64-mingw32-nm")
     if not nm:
         return stacks
-    listing = subprocess.run([nm, "-C", "--defined-only", program], capture_output=True, text=True, timeout=60)
+    debug = os.path.splitext(program)[0] + ".debug"
+    symbols_from = debug if os.path.exists(debug) else program
+    listing = subprocess.run([nm, "-C", "--defined-only", symbols_from], capture_output=True, text=True, timeout=60)
     symbols = []
     for line in listing.stdout.splitlines():
         parts = line.split(" ", 2)

@@ -7,12 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace wirelux {
@@ -187,6 +193,98 @@ TEST(CampusProbes, OffCampusEveryProbeFailsQuietly) {
     EXPECT_EQ(campus.api_status, 0);
     EXPECT_EQ(campus.api_elapsed, -1);
     EXPECT_EQ(campus.dns_primary_kind, "");
+}
+
+// Virtual time for probes on real worker threads: a probe waits out its time-out on this clock, and
+// the clock jumps to the next wake-up once every busy worker is waiting, so the schedule is the one the
+// map makes, without a single real sleep.
+class VirtualClock {
+public:
+    VirtualClock(unsigned workers, unsigned tasks) : workers_(workers), unfinished_(tasks) {}
+
+    void wait(unsigned ms) {
+        std::unique_lock lock(mutex_);
+        const std::uint64_t wake = now_ + ms;
+        const auto entry = wakes_.insert(wake);
+        advance();
+        // A real deadline only so that a schedule that never advances fails instead of hanging.
+        if (!changed_.wait_for(lock, std::chrono::seconds(10), [&] { return now_ >= wake; })) stuck_ = true;
+        wakes_.erase(entry);
+    }
+
+    void task_done(CampusTask task) {
+        const std::lock_guard lock(mutex_);
+        ends_[task] = now_;
+        --unfinished_;
+        advance();
+    }
+
+    void started(CampusTask task) {
+        const std::lock_guard lock(mutex_);
+        starts_.emplace_back(task, now_);
+    }
+
+    std::vector<std::pair<CampusTask, std::uint64_t>> starts_;
+    std::map<CampusTask, std::uint64_t> ends_;
+    bool stuck_ = false;
+
+private:
+    void advance() {
+        const std::size_t busy = std::min<std::size_t>(workers_, unfinished_);
+        if (wakes_.size() != busy || wakes_.empty() || *wakes_.begin() <= now_) return;
+        now_ = *wakes_.begin();
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::multiset<std::uint64_t> wakes_;
+    std::uint64_t now_ = 0;
+    unsigned workers_;
+    unsigned unfinished_;
+};
+
+TEST(CampusProbes, OffCampusTheLongestTimeOutBoundsThePhaseOnFourWorkers) {
+    VirtualClock clock(4, 5);
+    const auto task_of = [](std::string_view host, std::string_view path) {
+        if (host == kCampusApiHost) return CampusTask::api;
+        return path == "/" ? CampusTask::portal : CampusTask::login;
+    };
+    CampusNetwork network;
+    network.get = [&](std::string_view host, std::uint16_t, std::string_view path,
+                      unsigned timeout_ms) -> std::optional<HttpGetResult> {
+        const CampusTask task = task_of(host, path);
+        clock.started(task);
+        clock.wait(timeout_ms);
+        if (task != CampusTask::api) clock.task_done(task); // the API task goes on to its fallback connect
+        return std::nullopt;
+    };
+    network.connect = [&](std::string_view, std::uint16_t, unsigned timeout_ms) {
+        clock.wait(timeout_ms);
+        clock.task_done(CampusTask::api);
+        return false;
+    };
+    network.dns = [&](std::string_view resolver, unsigned timeout_ms) {
+        const CampusTask task = resolver == kCampusResolvers[0] ? CampusTask::dns_primary : CampusTask::dns_backup;
+        clock.started(task);
+        clock.wait(timeout_ms);
+        clock.task_done(task);
+        return DnsProbeResult{};
+    };
+
+    const std::vector<CampusTaskResult> results = run_campus_probes(network, {4, MapProgress::silent});
+    ASSERT_FALSE(clock.stuck_);
+    ASSERT_EQ(results.size(), 5u);
+    EXPECT_EQ(results[4].fallback, FallbackOutcome::failed); // results stay in task order
+    EXPECT_TRUE(results[2].dns && results[3].dns);
+
+    ASSERT_EQ(clock.ends_.size(), 5u);
+    std::uint64_t phase = 0;
+    for (const auto& [task, end] : clock.ends_) phase = std::max(phase, end);
+    EXPECT_EQ(phase, kCampusPortalTimeoutMs);
+    EXPECT_EQ(clock.ends_[CampusTask::api], kCampusApiTimeoutMs + kCampusApiConnectTimeoutMs);
+    ASSERT_EQ(clock.starts_.size(), 5u);
+    EXPECT_EQ(clock.starts_.back().second, kCampusDnsTimeoutMs); // the fifth waits for a resolver's worker
 }
 
 TEST(CampusProbes, OperationsThatThrowOrAreMissingCountAsNoAnswer) {
