@@ -1,6 +1,8 @@
-// The buffers the Windows socket-table and Toolhelp calls fill, read by the converters that build on
-// every platform. The first byte picks the table.
+// The buffers Windows calls fill, read by the converters that build on every platform: the socket
+// owner tables, a Toolhelp process entry and the command-line buffer of NtQueryInformationProcess (the
+// buffer's own address is 0x10000). The first byte picks the buffer.
 #include "common/harness.h"
+#include "platform/process_query.h"
 #include "platform/socket_tables.h"
 #include "util/utf.h"
 
@@ -18,7 +20,7 @@ std::size_t whole_rows(std::string_view table, std::size_t row_size) {
 
 void fuzz_one_input(std::string_view input) {
     const auto [selector, bytes] = take_selector(input);
-    switch (selector % 5) {
+    switch (selector % 6) {
     case 0:
         check(tcp_rows_from_table(bytes).size() <= whole_rows(bytes, layout::kTcpRow.size), "rows fit");
         break;
@@ -31,9 +33,13 @@ void fuzz_one_input(std::string_view input) {
     case 3:
         check(udp6_rows_from_table(bytes).size() <= whole_rows(bytes, layout::kUdp6Row.size), "rows fit");
         break;
-    default:
+    case 4:
         if (const auto process = process_from_toolhelp_entry(bytes))
             check(is_valid_utf8(process->name), "a process name is UTF-8");
+        break;
+    default:
+        check(is_valid_utf8(counted_string_in_buffer(bytes, 0x10000)), "a command line is UTF-8");
+        (void)read_pointer(bytes, bytes.size() / 2);
         break;
     }
 }
