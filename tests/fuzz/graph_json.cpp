@@ -30,13 +30,22 @@ void fuzz_one_input(std::string_view input) {
     check_string(input, JsonEscaping::script);
 
     const std::string text(input);
-    GraphDocument doc;
-    GraphNode node{.id = text, .label = text, .sub = text, .kind = kNodeNic, .status = text};
-    node.items.push_back(NodeItem{.id = text, .k = text, .v = text, .meta = text,
-                                  .detail = ItemDetail{.label = text, .items = {NodeItem{.v = text}}}});
+    NodeItem inner;
+    inner.v = text;
+    NodeItem item;
+    item.id = item.k = item.v = item.meta = text;
+    item.detail = ItemDetail{text, text, text, text, {inner}};
+    GraphNode node;
+    node.id = node.label = node.sub = node.status = text;
+    node.kind = kNodeNic;
+    node.items.push_back(item);
     node.layout_lane = text;
+    GraphEdge edge;
+    edge.from = edge.to = edge.evidence = text;
+    edge.kind = kEdgeMain;
+    GraphDocument doc;
     doc.nodes.push_back(node);
-    doc.edges.push_back(GraphEdge{.from = text, .to = text, .kind = kEdgeMain, .evidence = text});
+    doc.edges.push_back(edge);
     doc.interception.signals.push_back(text);
     const std::optional<std::string> written = write_graph_json(doc, JsonEscaping::script);
     check(written.has_value(), "a shallow document is written");
