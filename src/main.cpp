@@ -13,5 +13,8 @@ int main(int argc, char** argv) {
         // Only an internal fault gets here (a lost parallel result, memory exhaustion).
         wirelux::platform::write_stderr(std::string("\nwirelux: internal error: ") + e.what() + "\n");
         return 70;
+    } catch (...) {
+        wirelux::platform::write_stderr("\nwirelux: internal error\n");
+        return 70;
     }
 }

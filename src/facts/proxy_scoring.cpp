@@ -3,6 +3,7 @@
 #include "model/address_tests.h"
 #include "parallel/parallel_map.h"
 #include "platform/address_text.h"
+#include "util/decimal.h"
 #include "util/regex.h"
 #include "util/text.h"
 
@@ -251,10 +252,6 @@ void run_active_probes(std::vector<ProbeRecord>& probe_order, const ScoringProbe
 std::string endpoint_text(const std::string& address, std::uint16_t port) {
     const bool bracket = address.find(':') != std::string::npos;
     return (bracket ? "[" + address + "]" : address) + ":" + std::to_string(port);
-}
-
-double round_two_decimals(double value) {
-    return std::round(value * 100.0) / 100.0;
 }
 
 ListenerAssessment score(const ProbeRecord& record) {

@@ -65,6 +65,23 @@ std::optional<std::string> folder_variable(const SoftwareScanSources& sources, s
     return value;
 }
 
+// What the scan may still list and read; once either runs out, the scan stops where it is.
+struct ScanBudget {
+    std::size_t files_left;
+    std::size_t bytes_left;
+    bool reached = false;
+
+    // The files of one walk, cut to what is left of the file budget.
+    std::vector<platform::FoundFile> take(std::vector<platform::FoundFile> files) {
+        if (files.size() > files_left) {
+            files.resize(files_left);
+            reached = true;
+        }
+        files_left -= files.size();
+        return files;
+    }
+};
+
 void scan_uninstall_entries(const SoftwareScanSources& sources, std::vector<SoftwareHit>& hits) {
     for (const char* key : kUninstallKeys) {
         for (const std::string& subkey : sources.subkeys(RegistryRoot::LocalMachine, key)) {
@@ -86,15 +103,15 @@ void scan_autostart_values(const SoftwareScanSources& sources, std::vector<Softw
     }
 }
 
-void scan_start_menu(const SoftwareScanSources& sources, std::vector<SoftwareHit>& hits) {
+void scan_start_menu(const SoftwareScanSources& sources, ScanBudget& budget, std::vector<SoftwareHit>& hits) {
     for (const char* variable : kStartMenuRoots) {
         const auto root = folder_variable(sources, variable);
-        if (!root) continue;
+        if (!root || budget.reached) continue;
         std::string folder = *root;
         for (const char* part : kStartMenuPath)
             folder = sources.join(folder, part);
         for (const platform::FoundFile& file :
-             sources.files(folder, kStartMenuDepth, shortcut_extensions())) {
+             budget.take(sources.files(folder, kStartMenuDepth, shortcut_extensions()))) {
             const std::string stem = sanitize_utf8(platform::file_stem(file.name));
             if (names_proxy_software(stem)) hits.push_back({"startmenu", stem, sanitize_utf8(file.path)});
         }
@@ -131,7 +148,8 @@ std::vector<std::uint16_t> distinct_ports(const std::vector<WinInetEndpoint>& en
 }
 
 void scan_config_files(const SoftwareScanSources& sources, const std::vector<ProgramFolder>& folders,
-                       const std::vector<WinInetEndpoint>& endpoints, std::vector<SoftwareHit>& hits) {
+                       const std::vector<WinInetEndpoint>& endpoints, ScanBudget& budget,
+                       std::vector<SoftwareHit>& hits) {
     const std::vector<std::uint16_t> ports = distinct_ports(endpoints);
     if (ports.empty()) return;
     std::vector<Regex> references;
@@ -139,12 +157,18 @@ void scan_config_files(const SoftwareScanSources& sources, const std::vector<Pro
         references.push_back(local_port_reference(port));
 
     for (const ProgramFolder& folder : folders) {
+        if (budget.reached) break;
         // Each file is read once; its matches are then reported port by port.
-        const auto files = sources.files(folder.path, kConfigDepth, config_extensions());
+        const auto files = budget.take(sources.files(folder.path, kConfigDepth, config_extensions()));
         std::vector<std::vector<bool>> matched(files.size());
         for (std::size_t f = 0; f < files.size(); ++f) {
-            const auto bytes = sources.read_file(files[f].path);
+            if (budget.bytes_left == 0) {
+                budget.reached = true;
+                break;
+            }
+            const auto bytes = sources.read_file(files[f].path, std::min(kConfigReadLimit, budget.bytes_left));
             if (!bytes) continue;
+            budget.bytes_left -= std::min(bytes->size(), budget.bytes_left);
             const std::string text = sanitize_utf8(*bytes);
             for (const Regex& reference : references)
                 matched[f].push_back(reference.search(text));
@@ -183,8 +207,8 @@ SoftwareScanSources live_software_sources() {
                        const std::vector<std::string>& extensions) {
         return platform::walk_files(directory, max_depth, extensions);
     };
-    sources.read_file = [](const std::string& path) {
-        return platform::read_file_prefix(path, kConfigReadLimit);
+    sources.read_file = [](const std::string& path, std::size_t limit) {
+        return platform::read_file_prefix(path, limit);
     };
     sources.join = platform::join_path;
     return sources;
@@ -204,11 +228,16 @@ bool mentions_local_port(std::string_view text, std::uint16_t port) {
 std::vector<SoftwareHit> scan_installed_software(const std::vector<WinInetEndpoint>& endpoints,
                                                  const SoftwareScanSources& sources) {
     std::vector<SoftwareHit> hits;
+    ScanBudget budget{sources.file_budget, sources.byte_budget};
     scan_uninstall_entries(sources, hits);
     scan_autostart_values(sources, hits);
-    scan_start_menu(sources, hits);
+    scan_start_menu(sources, budget, hits);
     const std::vector<ProgramFolder> folders = scan_program_folders(sources, hits);
-    scan_config_files(sources, folders, endpoints, hits);
+    scan_config_files(sources, folders, endpoints, budget, hits);
+    if (budget.reached)
+        hits.push_back({kBudgetHitSource, "scan stopped early",
+                        "budget of " + std::to_string(sources.file_budget) + " files and " +
+                            std::to_string(sources.byte_budget) + " bytes reached; later files not looked at"});
     return hits;
 }
 

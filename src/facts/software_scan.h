@@ -21,6 +21,12 @@ namespace wirelux {
 // Configuration files are read up to this size; a proxy setting sits near the top of any real one.
 inline constexpr std::size_t kConfigReadLimit = 4 * 1024 * 1024;
 
+// The whole scan lists at most this many files (shortcuts and configuration files together) and reads
+// at most this many bytes; past either, it stops and its last hit says so.
+inline constexpr std::size_t kScanFileBudget = 10'000;
+inline constexpr std::size_t kScanByteBudget = 64 * 1024 * 1024;
+inline constexpr const char* kBudgetHitSource = "budget";
+
 // Where the scan looks, so that it runs the same on a fake machine as on the real one.
 struct SoftwareScanSources {
     // Subkey names of a key; empty when it cannot be opened.
@@ -38,9 +44,11 @@ struct SoftwareScanSources {
     std::function<std::vector<platform::FoundFile>(const std::string& directory, int max_depth,
                                                    const std::vector<std::string>& extensions)>
         files;
-    // The file's bytes up to kConfigReadLimit; absent when unreadable.
-    std::function<std::optional<std::string>(const std::string& path)> read_file;
+    // The file's bytes up to the limit; absent when unreadable.
+    std::function<std::optional<std::string>(const std::string& path, std::size_t limit)> read_file;
     std::function<std::string(std::string_view directory, std::string_view name)> join;
+    std::size_t file_budget = kScanFileBudget;
+    std::size_t byte_budget = kScanByteBudget;
 };
 
 // The sources of the machine the program runs on.
@@ -53,7 +61,8 @@ bool names_proxy_software(std::string_view text);
 // not merely to a longer number that starts with it.
 bool mentions_local_port(std::string_view text, std::uint16_t port);
 
-// Every hit, in the order uninstall, autostart, startmenu, installdir, config.
+// Every hit, in the order uninstall, autostart, startmenu, installdir, config; then, when the scan
+// stopped at its budget, one hit with the source "budget" that says so.
 std::vector<SoftwareHit> scan_installed_software(const std::vector<WinInetEndpoint>& endpoints,
                                                  const SoftwareScanSources& sources);
 

@@ -42,7 +42,7 @@ InterceptionSummary summarize_interception(const FactSnapshot& snapshot) {
     InterceptionSummary summary;
     summary.level = snapshot.intercept_level;
     summary.display_level = snapshot.intercept_level;
-    summary.score = round_hundredths(snapshot.intercept_score);
+    summary.score = round_two_decimals(snapshot.intercept_score);
     summary.signals = snapshot.intercept_reasons;
     summary.proxy_like_listeners = snapshot.candidate_listeners.size();
     summary.proxy_candidate_processes = snapshot.candidate_processes.size();
@@ -155,7 +155,7 @@ void GraphBuilder::add_edge(std::string from, std::string from_item, std::string
         edge.to = std::move(to);
         edge.kind = std::move(kind);
         edge.bad = bad;
-        edge.confidence = round_hundredths(confidence);
+        edge.confidence = round_two_decimals(confidence);
         edge.evidence = std::move(evidence);
         edge_index_.emplace(std::move(key), edges_.size());
         edges_.push_back(std::move(edge));
@@ -166,7 +166,7 @@ void GraphBuilder::add_edge(std::string from, std::string from_item, std::string
     if (!(confidence > edge.confidence)) return;
     edge.kind = std::move(kind);
     edge.bad = bad;
-    edge.confidence = round_hundredths(confidence);
+    edge.confidence = round_two_decimals(confidence);
     edge.evidence = std::move(evidence);
 }
 

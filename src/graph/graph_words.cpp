@@ -2,21 +2,8 @@
 
 #include "graph/graph_model.h"
 
-#include <cmath>
-#include <cstdio>
 
 namespace wirelux {
-
-double round_hundredths(double value) {
-    if (!std::isfinite(value)) return value;
-    return std::round(value * 100.0) / 100.0;
-}
-
-std::string two_decimals_text(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.2f", round_hundredths(value));
-    return buffer;
-}
 
 std::string confidence_word(double confidence, std::string_view suffix) {
     std::string word = confidence >= 0.8 ? "confirmed" : confidence >= 0.5 ? "likely" : "possible";

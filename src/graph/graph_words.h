@@ -1,6 +1,8 @@
 #pragma once
-// Texts every graph pass shares: confidence and status words, latency text, id tokens, and the
-// two-decimal rounding of stored scores and confidences.
+// Texts every graph pass shares: confidence and status words, latency text and id tokens. Stored
+// scores and confidences are rounded by round_two_decimals, the rounding the report's tables use.
+
+#include "util/decimal.h"
 
 #include <cstdint>
 #include <string>
@@ -8,12 +10,6 @@
 #include <vector>
 
 namespace wirelux {
-
-// round(value × 100) / 100 with halves away from zero; non-finite values pass through.
-double round_hundredths(double value);
-
-// A score or confidence as shown in texts: rounded to two decimals and written with both ("0.85", "1.00").
-std::string two_decimals_text(double value);
 
 // "confirmed" (≥ 0.8), "likely" (≥ 0.5) or "possible"; with a suffix, "{word} · {suffix}".
 std::string confidence_word(double confidence, std::string_view suffix = {});

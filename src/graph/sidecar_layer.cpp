@@ -24,7 +24,7 @@ constexpr const char* kApiEndpoint = "10.0.0.54:8800";
 
 // A score as the sidecar shows it: whole scores without decimals ("score 7"), others with two.
 std::string score_text(double score) {
-    const double rounded = round_hundredths(score);
+    const double rounded = round_two_decimals(score);
     const auto whole = static_cast<long long>(rounded);
     if (static_cast<double>(whole) == rounded) return std::to_string(whole);
     return two_decimals_text(rounded);

@@ -13,4 +13,8 @@ std::optional<CommandOutput> run_program(const std::string& program, const std::
     return CommandOutput{std::move(captured->out), std::move(captured->err)};
 }
 
+// Linux programs write UTF-8; there is no other code page to read them in.
+std::optional<std::string> decode_code_page(std::string_view, unsigned) { return std::nullopt; }
+std::optional<std::string> decode_console_code_page(std::string_view) { return std::nullopt; }
+
 } // namespace wirelux::platform

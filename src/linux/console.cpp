@@ -3,6 +3,7 @@
 #include "linux/unique_fd.h"
 
 #include <cerrno>
+#include <csignal>
 #include <unistd.h>
 
 namespace wirelux::platform {
@@ -20,7 +21,15 @@ bool write_all(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-void console_setup() {} // terminals take UTF-8 as it is
+void console_setup() {
+    // Terminals take UTF-8 as it is. A closed reader ("wirelux | head") must not end the run before the
+    // report is written: without the signal a write to it fails with EPIPE, which is ignored like any
+    // other failed console write.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, nullptr);
+}
 
 bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
 

@@ -33,8 +33,11 @@ std::optional<std::string> write_whole_file(std::string_view path, std::string_v
     return std::nullopt;
 }
 
-void open_with_default_handler(std::string_view path) {
-    if (const auto opener = find_in_path("xdg-open")) spawn_detached(*opener, {std::string(path)});
+void open_in_current_directory(std::string_view file_name) {
+    // The directory's own bytes, not its text: a name that is not valid UTF-8 must still be found.
+    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    const std::string path = cwd ? join_path(cwd.get(), file_name) : std::string(file_name);
+    if (const auto opener = find_in_path("xdg-open")) spawn_detached(*opener, {path});
 }
 
 } // namespace wirelux::platform

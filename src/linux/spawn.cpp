@@ -65,6 +65,15 @@ private:
     bool ok_ = false;
 };
 
+// The run ignores SIGPIPE and an ignored signal stays ignored across exec; a child gets the default
+// back, as it would from a shell.
+void default_broken_pipe_signal(posix_spawnattr_t* attributes) {
+    sigset_t defaults;
+    ::sigemptyset(&defaults);
+    ::sigaddset(&defaults, SIGPIPE);
+    ::posix_spawnattr_setsigdefault(attributes, &defaults);
+}
+
 bool make_pipe(UniqueFd& read_end, UniqueFd& write_end) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return false;
@@ -82,8 +91,13 @@ std::optional<std::string> find_in_path(const std::string& name) {
     std::string_view dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
     while (true) {
         const std::size_t colon = dirs.find(':');
-        std::string_view dir = dirs.substr(0, colon);
-        if (dir.empty()) dir = ".";
+        const std::string_view dir = dirs.substr(0, colon);
+        // An empty or relative entry names the current directory, which may hold anything: skipped.
+        if (!dir.starts_with('/')) {
+            if (colon == std::string_view::npos) break;
+            dirs.remove_prefix(colon + 1);
+            continue;
+        }
         std::string candidate;
         candidate.reserve(dir.size() + 1 + name.size());
         candidate.append(dir).append("/").append(name);
@@ -108,8 +122,9 @@ std::optional<CapturedOutput> run_and_capture(const std::string& program,
     ::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(actions.get(), out_write.get(), STDOUT_FILENO);
     ::posix_spawn_file_actions_adddup2(actions.get(), err_write.get(), STDERR_FILENO);
-    ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETPGROUP);
+    ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
     ::posix_spawnattr_setpgroup(attributes.get(), 0);
+    default_broken_pipe_signal(attributes.get());
 
     std::vector<std::string> storage;
     std::vector<char*> argv = make_argv(program, args, storage);
@@ -151,13 +166,27 @@ std::optional<CapturedOutput> run_and_capture(const std::string& program,
         }
         if (!complete) break;
     }
-    // The child is not reaped yet, so its group id still names only what it started.
-    if (!complete) ::kill(-pid, SIGKILL);
+    // A child may close its streams and go on running: the deadline bounds its whole life, not only
+    // its output.
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return std::nullopt;
+    while (complete) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) break;
+        if (done < 0 && errno != EINTR) return std::nullopt;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            complete = false;
+            break;
+        }
+        ::usleep(5000);
     }
-    if (!complete) return std::nullopt;
+    if (!complete) {
+        // The child is not reaped yet, so its group id still names only what it started.
+        ::kill(-pid, SIGKILL);
+        while (::waitpid(pid, &status, 0) < 0) {
+            if (errno != EINTR) return std::nullopt;
+        }
+        return std::nullopt;
+    }
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
@@ -169,7 +198,8 @@ bool spawn_detached(const std::string& program, const std::vector<std::string>& 
     ::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     ::posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSID);
+    ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
+    default_broken_pipe_signal(attributes.get());
     std::vector<std::string> storage;
     std::vector<char*> argv = make_argv(program, args, storage);
     pid_t pid = -1;

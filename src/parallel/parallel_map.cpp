@@ -3,7 +3,6 @@
 #include "platform/process_env.h"
 
 #include <algorithm>
-#include <system_error>
 #include <thread>
 
 namespace wirelux {
@@ -24,8 +23,8 @@ bool launch_std_thread(std::vector<std::thread>& threads, const std::function<vo
     try {
         threads.emplace_back(body);
         return true;
-    } catch (const std::system_error&) {
-        return false;
+    } catch (...) {
+        return false; // no thread (std::system_error) or no memory for its state (std::bad_alloc)
     }
 }
 
@@ -33,7 +32,14 @@ unsigned run_workers(unsigned threads, const std::function<void()>& body, const 
     std::vector<std::thread> started;
     started.reserve(threads);
     for (unsigned k = 0; k < threads; ++k) {
-        if (!launch(started, body)) break; // the ones already running take over the remaining inputs
+        // The ones already running take over the remaining inputs. A launcher that throws counts as
+        // one that failed: leaving here with running threads unjoined would end the process.
+        bool launched = false;
+        try {
+            launched = launch(started, body);
+        } catch (...) {
+        }
+        if (!launched) break;
     }
     const unsigned ran = started.empty() ? 1U : static_cast<unsigned>(started.size());
     if (started.empty()) body();

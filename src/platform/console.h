@@ -6,7 +6,8 @@
 
 namespace wirelux::platform {
 
-// Switches the console output code page to UTF-8 where there is a console; failure is ignored.
+// Switches the console output code page to UTF-8 where there is a console, and makes a write to a
+// closed pipe a failed write rather than the end of the process; failure is ignored.
 void console_setup();
 
 // True when standard error is an interactive terminal (a console, or an msys/cygwin pty pipe).

@@ -25,9 +25,16 @@ std::string registry_value_text(std::uint32_t type, std::string_view bytes) {
     return utf16_to_utf8(units);
 }
 
+std::optional<std::uint32_t> registry_value_number(std::uint32_t type, std::string_view bytes) {
+    if (!(type == kRegDword && bytes.size() == 4) && !(type == kRegQword && bytes.size() == 8)) return std::nullopt;
+    std::uint32_t value = 0;
+    for (int k = 3; k >= 0; --k) value = (value << 8) | static_cast<unsigned char>(bytes[static_cast<std::size_t>(k)]);
+    return value;
+}
+
 std::string choose_command_text(std::string_view stdout_bytes, std::string_view stderr_bytes) {
-    std::string text = decode_command_output(stdout_bytes);
-    if (is_blank(text)) text = decode_command_output(stderr_bytes);
+    std::string text = decode_command_output(stdout_bytes, decode_console_code_page);
+    if (is_blank(text)) text = decode_command_output(stderr_bytes, decode_console_code_page);
     return text;
 }
 

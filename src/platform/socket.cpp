@@ -170,13 +170,17 @@ int remaining_ms(Deadline deadline) {
 }
 
 enum class Readiness { ready, timed_out, failed };
+enum class WaitFor { read, write, connect };
 
-// Waits until the socket can be read (or written), has failed, or the deadline has passed.
-Readiness wait_ready(NativeSocket s, bool for_write, Deadline deadline) {
+// Waits until the socket can be read (or written, or its connect has ended), has failed, or the
+// deadline has passed. The deadline is looked at on every pass: a caller whose operation still would
+// block after "ready" comes back here and ends at the deadline however often readiness is signalled.
+Readiness wait_ready(NativeSocket s, WaitFor what, Deadline deadline) {
+    const bool for_write = what != WaitFor::read;
     for (;;) {
+        if (std::chrono::steady_clock::now() >= deadline) return Readiness::timed_out;
         const int wait_ms = remaining_ms(deadline);
 #ifdef _WIN32
-        // A failed non-blocking connect is reported in the exception set only.
         fd_set ready_set;
         fd_set error_set;
         FD_ZERO(&ready_set);
@@ -184,8 +188,10 @@ Readiness wait_ready(NativeSocket s, bool for_write, Deadline deadline) {
         FD_SET(s, &ready_set);
         FD_SET(s, &error_set);
         timeval wait{wait_ms / 1000, (wait_ms % 1000) * 1000};
+        // A failed non-blocking connect is reported in the exception set only. On a connected socket
+        // that set signals urgent data, which plain reads never take, so it would be "ready" forever.
         const int n = ::select(0, for_write ? nullptr : &ready_set, for_write ? &ready_set : nullptr,
-                               &error_set, &wait);
+                               what == WaitFor::connect ? &error_set : nullptr, &wait);
         if (n < 0) return Readiness::failed;
 #else
         pollfd entry{s, static_cast<short>(for_write ? POLLOUT : POLLIN), 0};
@@ -196,7 +202,6 @@ Readiness wait_ready(NativeSocket s, bool for_write, Deadline deadline) {
         }
 #endif
         if (n > 0) return Readiness::ready;
-        if (std::chrono::steady_clock::now() >= deadline) return Readiness::timed_out;
     }
 }
 
@@ -409,7 +414,7 @@ ConnectResult Socket::connect_tcp(const SocketAddress& peer, unsigned timeout_ms
     if (::connect(s, native->get(), native->size) == 0) return {std::move(socket), {}};
     const int code = last_error();
     if (!connect_pending(code)) return {{}, error_from(code)};
-    switch (wait_ready(s, true, deadline)) {
+    switch (wait_ready(s, WaitFor::connect, deadline)) {
     case Readiness::timed_out:
         return {{}, {SocketErrorKind::timed_out, 0}};
     case Readiness::failed:
@@ -448,7 +453,7 @@ bool Socket::send_to(std::span<const std::uint8_t> data, const SocketAddress& pe
             ::sendto(s, reinterpret_cast<const char*>(data.data()), static_cast<IoLength>(data.size()),
                      kSendFlags, native->get(), native->size);
         if (sent >= 0) return static_cast<std::size_t>(sent) == data.size();
-        if (!would_block(last_error()) || wait_ready(s, true, deadline) != Readiness::ready) return false;
+        if (!would_block(last_error()) || wait_ready(s, WaitFor::write, deadline) != Readiness::ready) return false;
     }
 }
 
@@ -466,7 +471,7 @@ std::optional<Datagram> Socket::receive_from(std::span<std::uint8_t> buffer, Dea
             if (code == WSAEMSGSIZE) received = static_cast<decltype(received)>(buffer.size());
 #endif
             if (received < 0) {
-                if (!would_block(code) || wait_ready(s, false, deadline) != Readiness::ready)
+                if (!would_block(code) || wait_ready(s, WaitFor::read, deadline) != Readiness::ready)
                     return std::nullopt;
                 continue;
             }
@@ -489,7 +494,7 @@ bool Socket::send_all(std::span<const std::uint8_t> data, Deadline deadline) {
             done += static_cast<std::size_t>(sent);
             continue;
         }
-        if (sent == 0 || !would_block(last_error()) || wait_ready(s, true, deadline) != Readiness::ready)
+        if (sent == 0 || !would_block(last_error()) || wait_ready(s, WaitFor::write, deadline) != Readiness::ready)
             return false;
     }
     return true;
@@ -512,7 +517,7 @@ std::optional<std::size_t> Socket::receive(std::span<std::uint8_t> buffer, Deadl
         // A socket shut down for receiving reads as closed, as it does on BSD sockets.
         if (code == WSAESHUTDOWN) return 0;
 #endif
-        if (!would_block(code) || wait_ready(s, false, deadline) != Readiness::ready) return std::nullopt;
+        if (!would_block(code) || wait_ready(s, WaitFor::read, deadline) != Readiness::ready) return std::nullopt;
     }
 }
 
@@ -522,7 +527,7 @@ std::optional<Socket> Socket::accept(Deadline deadline) {
     for (;;) {
         Socket accepted(accept_native(s));
         if (accepted.valid()) return accepted;
-        if (!would_block(last_error()) || wait_ready(s, false, deadline) != Readiness::ready)
+        if (!would_block(last_error()) || wait_ready(s, WaitFor::read, deadline) != Readiness::ready)
             return std::nullopt;
     }
 }

@@ -5,9 +5,6 @@
 #include "util/decimal.h"
 #include "util/text.h"
 
-#include <charconv>
-#include <cmath>
-#include <cstdio>
 #include <initializer_list>
 
 namespace wirelux::report_detail {
@@ -17,21 +14,6 @@ namespace {
 // Sentences are joined with the separator the rest of the report uses for composite texts, because
 // they contain commas themselves.
 constexpr std::string_view kSentenceJoin = " \u00b7 ";
-
-std::string two_decimals(double value) {
-    double rounded = round_two_decimals(value);
-    if (rounded == 0.0) rounded = 0.0; // no "-0.00"
-    char buffer[64];
-    // to_chars writes the same digits as "%.2f" at a fraction of the cost, which counts on a host
-    // with thousands of listeners; anything it cannot fit goes the slow way.
-    if (std::isfinite(rounded)) {
-        const auto [end, error] =
-            std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed, 2);
-        if (error == std::errc{}) return std::string(buffer, end);
-    }
-    std::snprintf(buffer, sizeof buffer, "%.2f", rounded);
-    return buffer;
-}
 
 const char* yes_no(bool value) {
     return value ? "yes" : "no";
@@ -47,7 +29,7 @@ TableRows adapter_role_rows(const FactSnapshot& s) {
     TableRows rows;
     rows.reserve(s.adapter_assessments.size());
     for (const InterfaceAssessment& a : s.adapter_assessments)
-        rows.push_back({a.role, two_decimals(a.role_confidence), std::to_string(a.if_index), a.name,
+        rows.push_back({a.role, two_decimals_text(a.role_confidence), std::to_string(a.if_index), a.name,
                         yes_no(a.is_physical), yes_no(a.is_virtual), a.service,
                         join_non_empty({a.provider_name, a.driver_version, a.inf_path}, kSentenceJoin),
                         a.fake_ip_addresses, a.fake_ip_dns, join(a.evidence, kSentenceJoin)});
@@ -58,7 +40,7 @@ TableRows process_rows(const FactSnapshot& s) {
     TableRows rows;
     rows.reserve(s.process_assessments.size());
     for (const ProcessAssessment& p : s.process_assessments)
-        rows.push_back({p.tier, std::to_string(p.pid), p.process_name, two_decimals(p.best_score),
+        rows.push_back({p.tier, std::to_string(p.pid), p.process_name, two_decimals_text(p.best_score),
                         std::to_string(p.listener_count), std::to_string(p.candidate_count),
                         std::to_string(p.protocol_confirmed_count), std::to_string(p.max_live_local_clients),
                         std::to_string(p.max_remote_established), yes_no(p.common_app), p.signal_digest});
@@ -69,7 +51,7 @@ TableRows listener_rows(const FactSnapshot& s) {
     TableRows rows;
     rows.reserve(s.listener_assessments.size());
     for (const ListenerAssessment& l : s.listener_assessments)
-        rows.push_back({l.tier, l.endpoint, std::to_string(l.pid), l.process_name, two_decimals(l.score),
+        rows.push_back({l.tier, l.endpoint, std::to_string(l.pid), l.process_name, two_decimals_text(l.score),
                         std::to_string(l.live_local_clients), std::to_string(l.remote_established),
                         yes_no(l.common_app), l.signals});
     return rows;
@@ -96,7 +78,7 @@ std::string raw_interception_block(const FactSnapshot& s) {
     std::string out = R"(<div class="kv"><div><span class="k">Raw evidence level</span><span class="v">)";
     out += html_escape(s.intercept_level);
     out += R"(</span></div><div><span class="k">Score</span><span class="v">)";
-    out += two_decimals(s.intercept_score);
+    out += two_decimals_text(s.intercept_score);
     out += R"(</span></div><div><span class="k">Signals</span><span class="v">)";
     out += html_escape(join(s.intercept_reasons, kSentenceJoin));
     out += "</span></div></div>";

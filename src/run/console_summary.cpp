@@ -49,13 +49,21 @@ private:
 
 constexpr std::string_view kListJoin = ", ";
 
+// Every collected text is printed through these: a value from the machine or the network may hold
+// control characters or be very long (the program's own texts are printed as they are).
+std::string shown(std::string_view value) { return console_value(value); }
+
+std::string shown_list(const std::vector<std::string>& values) {
+    return join(values, kListJoin, [](const std::string& value) { return shown(value); });
+}
+
 std::string value_or_empty(const std::optional<std::string>& value) {
-    return value.value_or(std::string());
+    return value ? shown(*value) : std::string();
 }
 
 std::string adapter_name(const FactSnapshot& snapshot, std::uint32_t if_index) {
     const AdapterInfo* adapter = find_adapter(snapshot, if_index);
-    return adapter ? adapter->friendly_name : std::string();
+    return adapter ? shown(adapter->friendly_name) : std::string();
 }
 
 bool is_default_route(const RouteRow& route, std::uint16_t family) {
@@ -68,9 +76,9 @@ void physical_links(Summary& out, const FactSnapshot& snapshot) {
     out.line(pad_right("State", 6) + " " + pad_right("Name", 34) + " " + pad_right("MediaType", 15) + " " +
              pad_right("Speed", 10) + " Description");
     for (const AdapterInfo& a : snapshot.adapters) {
-        out.line(pad_right(a.oper_up ? "[x]" : "[ ]", 6) + " " + pad_right(a.friendly_name, 34) + " " +
+        out.line(pad_right(a.oper_up ? "[x]" : "[ ]", 6) + " " + pad_right(shown(a.friendly_name), 34) + " " +
                  pad_right(if_type_word(a.if_type), 15) + " " + pad_right(format_bps(a.link_speed_bps), 10) +
-                 " " + a.description);
+                 " " + shown(a.description));
     }
     out.line("  [x] = Up   [ ] = Down");
 }
@@ -79,12 +87,12 @@ void ip_config(Summary& out, const FactSnapshot& snapshot) {
     out.banner("2. IP config (IPv4 / public IPv6 / Gateway)");
     for (const AdapterInfo& a : snapshot.adapters) {
         if (a.ipv4.empty() && a.ipv6.empty()) continue;
-        out.line("  " + a.friendly_name + "  (ifIndex " + std::to_string(a.if_index) + ")");
+        out.line("  " + shown(a.friendly_name) + "  (ifIndex " + std::to_string(a.if_index) + ")");
         const std::vector<std::string> v4 = ipv4_address_texts(a);
         const std::vector<std::string> v6 = global_ipv6_address_texts(a);
-        if (!v4.empty()) out.line("    IPv4      : " + join(v4, kListJoin));
-        if (!v6.empty()) out.line("    IPv6(glob): " + join(v6, kListJoin));
-        if (!a.gateways.empty()) out.line("    Gateway   : " + join(a.gateways, kListJoin));
+        if (!v4.empty()) out.line("    IPv4      : " + shown_list(v4));
+        if (!v6.empty()) out.line("    IPv6(glob): " + shown_list(v6));
+        if (!a.gateways.empty()) out.line("    Gateway   : " + shown_list(a.gateways));
     }
 }
 
@@ -93,24 +101,23 @@ void dns_servers(Summary& out, const FactSnapshot& snapshot) {
     out.line(pad_right("Interface", 34) + " " + pad_right("DHCP", 10) + " DNS");
     for (const AdapterInfo& a : snapshot.adapters) {
         if (!a.oper_up) continue;
-        out.line(pad_right(a.friendly_name, 34) + " " +
-                 pad_right(a.dhcp_enabled ? "Enabled" : "Disabled", 10) + " " +
-                 join(ipv4_dns_servers(a), kListJoin));
+        out.line(pad_right(shown(a.friendly_name), 34) + " " +
+                 pad_right(a.dhcp_enabled ? "Enabled" : "Disabled", 10) + " " + shown_list(ipv4_dns_servers(a)));
     }
 }
 
 void wininet_proxy(Summary& out, const FactSnapshot& snapshot) {
     out.banner("4. Windows proxy (WinINET)");
     out.line(std::string("  ProxyEnable   : ") + (snapshot.wininet_enable ? "1" : "0"));
-    out.line("  ProxyServer   : " + snapshot.wininet_server);
-    out.line("  ProxyOverride : " + snapshot.wininet_override);
-    out.line("  AutoConfigURL : " + snapshot.wininet_autoconfig_url);
+    out.line("  ProxyServer   : " + shown(snapshot.wininet_server));
+    out.line("  ProxyOverride : " + shown(snapshot.wininet_override));
+    out.line("  AutoConfigURL : " + shown(snapshot.wininet_autoconfig_url));
     out.line(std::string("  AutoDetect    : ") + (snapshot.wininet_autodetect ? "1" : "0"));
 }
 
 void winhttp_proxy(Summary& out, const FactSnapshot& snapshot) {
     out.banner("5. WinHTTP proxy");
-    out.raw(snapshot.winhttp_text);
+    out.raw(console_lines(snapshot.winhttp_text));
 }
 
 void default_routes(Summary& out, const FactSnapshot& snapshot) {
@@ -135,14 +142,14 @@ void egress_line(Summary& out, const char* family_word, const std::optional<Best
         return;
     }
     out.line(head + value_or_empty(name) + " (ifIndex " + std::to_string(best->if_index) + ")  src " +
-             best->source_address + "  via " + value_or_empty(gateway));
+             shown(best->source_address) + "  via " + value_or_empty(gateway));
 }
 
 void default_egress(Summary& out, const FactSnapshot& snapshot) {
     out.banner("6b. Default egress (effective metric, lower wins)");
     for (const EgressEntry& e : default_egress_entries(snapshot)) {
         out.line("    " + pad_right(e.marker, 3) + " " + pad_right(std::to_string(e.effective_metric), 6) +
-                 " " + pad_right(e.name, 34) + " " + pad_right(e.next_hop, 16) + " ifIndex " +
+                 " " + pad_right(shown(e.name), 34) + " " + pad_right(shown(e.next_hop), 16) + " ifIndex " +
                  std::to_string(e.if_index));
     }
     egress_line(out, "IPv4", snapshot.best_route_v4, snapshot.egress_name_v4, snapshot.gateway_v4);
@@ -156,8 +163,8 @@ void proxy_processes(Summary& out, const FactSnapshot& snapshot, const ImagePath
         return;
     }
     for (const ProcessInfo& p : snapshot.proxy_like_processes)
-        out.line("  " + pad_right(p.name, 28) + " " + pad_right(std::to_string(p.pid), 8) + " " +
-                 image_path_of(p.pid));
+        out.line("  " + pad_right(shown(p.name), 28) + " " + pad_right(std::to_string(p.pid), 8) + " " +
+                 shown(image_path_of(p.pid)));
 }
 
 void listening_ports(Summary& out, const FactSnapshot& snapshot) {
@@ -168,17 +175,17 @@ void listening_ports(Summary& out, const FactSnapshot& snapshot) {
     }
     for (const TcpRow& row : snapshot.tcp_listeners) {
         const auto owner = snapshot.processes.find(row.pid);
-        out.line("  " + pad_right(row.local_address, 40) + " " +
+        out.line("  " + pad_right(shown(row.local_address), 40) + " " +
                  pad_right(std::to_string(row.local_port), 8) + " " + pad_right(std::to_string(row.pid), 8) +
-                 " " + (owner != snapshot.processes.end() ? owner->second.name : std::string("?")));
+                 " " + (owner != snapshot.processes.end() ? shown(owner->second.name) : std::string("?")));
     }
 }
 
 void gateway_reachability(Summary& out, const FactSnapshot& snapshot) {
     out.banner("9. Gateway reachability");
     for (const GatewayProbe& probe : snapshot.gateway_probes) {
-        out.line("  " + pad_right(probe.gateway, 39) + " " + pad_right(probe.family_word, 6) + " ifIndex " +
-                 pad_right(std::to_string(probe.if_index), 4) + " " + probe.status);
+        out.line("  " + pad_right(shown(probe.gateway), 39) + " " + pad_right(probe.family_word, 6) +
+                 " ifIndex " + pad_right(std::to_string(probe.if_index), 4) + " " + probe.status);
     }
 }
 
@@ -198,16 +205,17 @@ void campus_infra(Summary& out, const CampusFacts& campus) {
         const auto reached = campus.reachable.find(target);
         out.status("  " + pad_right(target, 16), reached != campus.reachable.end() && reached->second);
         const auto route = campus.route.find(target);
-        out.line("      via " + (route != campus.route.end() ? route->second : std::string("none")));
+        out.line("      via " + (route != campus.route.end() ? shown(route->second) : std::string("none")));
     }
 
     out.status(kCampusPortalLabel, campus.portal_ok);
-    out.line("      title = " + campus.portal_title);
+    out.line("      title = " + shown(campus.portal_title));
 
     out.status(kCampusLoginLabel, campus.login.recognized);
     if (campus.login.recognized) {
-        out.line("      id = " + campus.login.user_name + "   ip = " + campus.login.online_ip +
-                 "   sum_bytes = " + campus.login.sum_bytes + "   sum_seconds = " + campus.login.sum_seconds);
+        out.line("      id = " + shown(campus.login.user_name) + "   ip = " + shown(campus.login.online_ip) +
+                 "   sum_bytes = " + shown(campus.login.sum_bytes) +
+                 "   sum_seconds = " + shown(campus.login.sum_seconds));
     } else {
         out.line("      (unrecognized response shape)");
     }
@@ -220,7 +228,7 @@ void campus_infra(Summary& out, const CampusFacts& campus) {
                      {kCampusResolvers[1], campus.dns_backup, campus.dns_backup_kind}};
     for (const auto& r : resolvers) {
         out.status("  DNS " + pad_right(r.resolver, 16), r.result && r.result->ok);
-        out.line("      -> " + (r.result ? r.result->answer : std::string()) +
+        out.line("      -> " + (r.result ? shown(r.result->answer) : std::string()) +
                  (r.kind == "proxy" ? " [proxy-intercepted]" : ""));
     }
 

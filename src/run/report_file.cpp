@@ -1,6 +1,7 @@
 #include "run/report_file.h"
 
 #include "platform/files.h"
+#include "util/text.h"
 
 #include <cstdio>
 
@@ -21,13 +22,14 @@ constexpr std::string_view kJsonFailure = "  failed to write JSON: ";
 ReportWrite write_beside(const std::string& name, std::string_view content, std::string_view success,
                          std::string_view failure) {
     ReportWrite result;
+    result.file_name = name;
     const auto dir = platform::current_directory();
     result.path = dir ? platform::join_path(*dir, name) : name;
-    if (const auto error = platform::write_whole_file(result.path, content)) {
-        result.message = std::string(failure) + *error + "\n";
+    if (const auto error = platform::write_whole_file(name, content)) {
+        result.message = std::string(failure) + console_uncut(*error) + "\n";
     } else {
         result.ok = true;
-        result.message = std::string(success) + result.path + "\n";
+        result.message = std::string(success) + console_uncut(result.path) + "\n";
     }
     return result;
 }

@@ -19,11 +19,13 @@ std::string report_file_name(const platform::LocalTime& t);
 // "wirelux-report-" + stamp + ".json"
 std::string json_file_name(const platform::LocalTime& t);
 
-// Writes the page beside the current directory's other files and returns the two lines the driver
-// prints: an empty line, then "  HTML report -> <path>" (on a redacted run "  HTML report (redacted)
-// -> <path>") or "  failed to write report: <error>".
+// Writes the page into the current directory (by its native name, so a directory whose name is not
+// valid text still takes it) and returns the two lines the driver prints: an empty line, then
+// "  HTML report -> <path>" (on a redacted run "  HTML report (redacted) -> <path>") or
+// "  failed to write report: <error>". The path is printed with its control characters replaced.
 struct ReportWrite {
-    std::string path;
+    std::string file_name; // in the current directory
+    std::string path;      // the full path as text, for showing it
     bool ok = false;
     std::string message;
 };

@@ -88,7 +88,7 @@ int run_wirelux() {
     const ReportWrite written = write_report_file(html, now, values);
     platform::write_stdout(written.message);
     if (sharing.json) platform::write_stdout(write_json_file(facts_json_document(snapshot, graph), now).message);
-    if (!env_set("WIRELUX_NO_OPEN")) platform::open_with_default_handler(written.path);
+    if (!env_set("WIRELUX_NO_OPEN")) platform::open_in_current_directory(written.file_name);
     return 0;
 }
 

@@ -88,10 +88,78 @@ std::string_view trim(std::string_view text) {
 
 bool is_blank(std::string_view text) { return trim(text).empty(); }
 
-std::string decode_command_output(std::string_view bytes) {
+std::string decode_command_output(std::string_view bytes, LegacyDecoder legacy) {
     if (bytes.starts_with("\xEF\xBB\xBF")) return sanitize_utf8(bytes.substr(3));
     if (bytes.starts_with("\xFF\xFE")) return utf16_to_utf8(utf16le_bytes_to_units(bytes.substr(2)));
+    if (is_valid_utf8(bytes)) return std::string(bytes);
+    if (legacy) {
+        if (auto text = legacy(bytes)) return sanitize_utf8(*text);
+    }
     return sanitize_utf8(bytes);
+}
+
+namespace {
+
+constexpr std::string_view kStandIn = "\xEF\xBF\xBD"; // U+FFFD
+constexpr std::string_view kEllipsis = "\xE2\x80\xA6"; // U+2026
+
+// Appends one line of valid UTF-8 with its control characters replaced, cut after `limit` characters.
+void append_console_line(std::string& out, std::string_view line, std::size_t limit) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < line.size();) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        const std::size_t width = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        if (characters == limit) {
+            out += kEllipsis;
+            return;
+        }
+        ++characters;
+        const bool c0_or_del = c < 0x20 || c == 0x7F;
+        const bool c1 = c == 0xC2 && i + 1 < line.size() && static_cast<unsigned char>(line[i + 1]) < 0xA0;
+        if (c0_or_del || c1)
+            out += kStandIn;
+        else
+            out.append(line.substr(i, width));
+        i += width;
+    }
+}
+
+} // namespace
+
+std::string console_value(std::string_view text) {
+    const std::string valid = sanitize_utf8(text);
+    std::string out;
+    append_console_line(out, valid, kConsoleValueLimit);
+    return out;
+}
+
+std::string console_uncut(std::string_view text) {
+    const std::string valid = sanitize_utf8(text);
+    std::string out;
+    append_console_line(out, valid, std::string_view::npos);
+    return out;
+}
+
+std::string console_lines(std::string_view text) {
+    const std::string valid = sanitize_utf8(text);
+    std::string_view rest = valid;
+    std::string out;
+    for (std::size_t lines = 0; !rest.empty(); ++lines) {
+        if (lines == kConsoleLineLimit) {
+            out += kEllipsis;
+            out += '\n';
+            break;
+        }
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        const bool crlf = end != std::string_view::npos && line.ends_with('\r');
+        if (crlf) line.remove_suffix(1);
+        append_console_line(out, line, kConsoleValueLimit);
+        if (end == std::string_view::npos) break;
+        out += crlf ? "\r\n" : "\n";
+        rest.remove_prefix(end + 1);
+    }
+    return out;
 }
 
 std::string to_lower_ascii(std::string_view text) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,8 +48,26 @@ std::string_view trim(std::string_view text);
 bool is_blank(std::string_view text);
 
 // Output of a child program decoded to UTF-8: a UTF-8 or UTF-16LE byte-order mark selects the
-// encoding, anything else is taken as UTF-8; invalid sequences are replaced.
-std::string decode_command_output(std::string_view bytes);
+// encoding; anything else is taken as UTF-8 when it is valid UTF-8, else converted by `legacy` (from
+// the code page the child wrote in), and only when that is absent or fails are invalid sequences
+// replaced.
+using LegacyDecoder = std::optional<std::string> (*)(std::string_view bytes);
+std::string decode_command_output(std::string_view bytes, LegacyDecoder legacy = nullptr);
+
+// Collected text (from the network, another program's output, the registry or the OS) made safe for
+// a terminal: invalid UTF-8 and every C0 or C1 control character and DEL become U+FFFD, so no carriage
+// return or escape sequence can move the cursor or hide a line; a value longer than
+// kConsoleValueLimit characters is cut there and ends in "…". The program's own texts need none of this.
+inline constexpr std::size_t kConsoleValueLimit = 200;
+std::string console_value(std::string_view text);
+
+// The same for text of several lines: line breaks ("\n", "\r\n") are kept and each line is cut on its
+// own; after kConsoleLineLimit lines the rest is left out and a line "…" says so.
+inline constexpr std::size_t kConsoleLineLimit = 50;
+std::string console_lines(std::string_view text);
+
+// Control characters replaced as above, nothing cut: for a path, which must stay whole to be found.
+std::string console_uncut(std::string_view text);
 
 std::string to_lower_ascii(std::string_view text);
 

@@ -3,6 +3,7 @@
 #include "win/handle.h"
 
 #include <array>
+#include <climits>
 
 namespace wirelux::platform {
 
@@ -48,6 +49,25 @@ UniqueHandle kill_on_close_job() {
     return job;
 }
 
+// A bare name is a system program and is taken from the system directory by its full path, ".exe"
+// added when the name has none. It is never searched for: that search looks in this program's own
+// folder and the current folder first, where anything may have been put under a system program's name.
+std::optional<std::wstring> program_path(const std::string& program) {
+    const std::wstring name = widen(program);
+    if (name.find_first_of(L"\\/:") != std::wstring::npos) return name;
+    std::wstring directory(MAX_PATH, L'\0');
+    UINT n = ::GetSystemDirectoryW(directory.data(), static_cast<UINT>(directory.size()));
+    if (n >= directory.size()) {
+        directory.resize(n);
+        n = ::GetSystemDirectoryW(directory.data(), static_cast<UINT>(directory.size()));
+    }
+    if (n == 0 || n >= directory.size()) return std::nullopt;
+    directory.resize(n);
+    std::wstring path = directory + L"\\" + name;
+    if (name.find(L'.') == std::wstring::npos) path += L".exe";
+    return path;
+}
+
 } // namespace
 
 std::optional<CommandOutput> run_program(const std::string& program, const std::vector<std::string>& args,
@@ -59,7 +79,9 @@ std::optional<CommandOutput> run_program(const std::string& program, const std::
                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!null_in.valid()) return std::nullopt;
 
-    std::wstring command = quote_argument(widen(program));
+    const auto application = program_path(program);
+    if (!application) return std::nullopt;
+    std::wstring command = quote_argument(*application);
     for (const std::string& arg : args)
         command += L" " + quote_argument(widen(arg));
 
@@ -71,7 +93,7 @@ std::optional<CommandOutput> run_program(const std::string& program, const std::
     si.hStdError = err_write.get();
     PROCESS_INFORMATION pi{};
     // Suspended until it is in the job, so nothing it starts can escape the job.
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
+    if (!::CreateProcessW(application->c_str(), command.data(), nullptr, nullptr, TRUE,
                           CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
         return std::nullopt;
     UniqueHandle process(pi.hProcess);
@@ -113,6 +135,22 @@ std::optional<CommandOutput> run_program(const std::string& program, const std::
         return std::nullopt;
     }
     return result;
+}
+
+std::optional<std::string> decode_code_page(std::string_view bytes, unsigned code_page) {
+    if (bytes.empty()) return std::string();
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
+    const int size = static_cast<int>(bytes.size());
+    const int n = ::MultiByteToWideChar(code_page, 0, bytes.data(), size, nullptr, 0);
+    if (n <= 0) return std::nullopt;
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    if (::MultiByteToWideChar(code_page, 0, bytes.data(), size, wide.data(), n) != n) return std::nullopt;
+    return narrow(wide);
+}
+
+std::optional<std::string> decode_console_code_page(std::string_view bytes) {
+    // A child started with CREATE_NO_WINDOW gets a console of its own in the OEM code page.
+    return decode_code_page(bytes, ::GetOEMCP());
 }
 
 } // namespace wirelux::platform

@@ -1,5 +1,6 @@
 #include "platform/console.h"
 
+#include "platform/chunked_write.h"
 #include "win/handle.h"
 
 #include <vector>
@@ -28,22 +29,25 @@ void write_handle(DWORD which, std::string_view bytes) {
     if (::GetConsoleMode(h, &mode)) {
         // A console takes UTF-16 through WriteConsoleW whatever its code page.
         const std::wstring wide = widen(bytes);
-        std::size_t offset = 0;
-        while (offset < wide.size()) {
-            DWORD written = 0;
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - offset, 16384));
-            if (!::WriteConsoleW(h, wide.data() + offset, chunk, &written, nullptr) || written == 0) break;
-            offset += written;
-        }
+        write_in_chunks(
+            wide.size(),
+            [&](std::size_t offset) { return utf16_piece_length(std::wstring_view(wide).substr(offset), 16384); },
+            [&](std::size_t offset, std::size_t count) -> std::optional<std::size_t> {
+                DWORD written = 0;
+                if (!::WriteConsoleW(h, wide.data() + offset, static_cast<DWORD>(count), &written, nullptr))
+                    return std::nullopt;
+                return written;
+            });
         return;
     }
-    std::size_t offset = 0;
-    while (offset < bytes.size()) {
-        DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - offset, 1 << 20));
-        if (!::WriteFile(h, bytes.data() + offset, chunk, &written, nullptr) || written == 0) break;
-        offset += written;
-    }
+    write_in_chunks(
+        bytes.size(), [&](std::size_t offset) { return std::min<std::size_t>(bytes.size() - offset, 1 << 20); },
+        [&](std::size_t offset, std::size_t count) -> std::optional<std::size_t> {
+            DWORD written = 0;
+            if (!::WriteFile(h, bytes.data() + offset, static_cast<DWORD>(count), &written, nullptr))
+                return std::nullopt;
+            return written;
+        });
 }
 
 } // namespace

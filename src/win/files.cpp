@@ -1,6 +1,10 @@
 #include "platform/files.h"
 
+#include "platform/chunked_write.h"
 #include "win/handle.h"
+
+#include <objbase.h>
+#include <shellapi.h>
 
 namespace wirelux::platform {
 
@@ -25,26 +29,56 @@ std::optional<std::string> write_whole_file(std::string_view path, std::string_v
     UniqueHandle file(::CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return error_text(::GetLastError());
-    std::size_t offset = 0;
-    while (offset < bytes.size()) {
-        DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - offset, 1 << 20));
-        if (!::WriteFile(file.get(), bytes.data() + offset, chunk, &written, nullptr)) return error_text(::GetLastError());
-        offset += written;
-    }
+    DWORD error = ERROR_SUCCESS;
+    const bool written_all = write_in_chunks(
+        bytes.size(), [&](std::size_t offset) { return std::min<std::size_t>(bytes.size() - offset, 1 << 20); },
+        [&](std::size_t offset, std::size_t count) -> std::optional<std::size_t> {
+            DWORD written = 0;
+            if (!::WriteFile(file.get(), bytes.data() + offset, static_cast<DWORD>(count), &written, nullptr)) {
+                error = ::GetLastError();
+                return std::nullopt;
+            }
+            if (written == 0) error = ERROR_WRITE_FAULT; // success without progress
+            return written;
+        });
+    if (!written_all) return error_text(error);
+    // Data still on its way to the disk can fail at the close.
+    if (!::CloseHandle(file.release())) return error_text(::GetLastError());
     return std::nullopt;
 }
 
-void open_with_default_handler(std::string_view path) {
-    std::wstring command = L"cmd /C start \"\" " + quote_argument(widen(path));
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
-                          &pi))
-        return;
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+namespace {
+
+// The current directory as the system names it (a lone surrogate included) joined with the file name;
+// the bare name when the directory cannot be determined.
+std::wstring native_path_in_current_directory(std::string_view file_name) {
+    const std::wstring name = widen(file_name);
+    const DWORD n = ::GetCurrentDirectoryW(0, nullptr);
+    if (n == 0) return name;
+    std::wstring dir(n, L'\0');
+    const DWORD m = ::GetCurrentDirectoryW(n, dir.data());
+    if (m == 0 || m >= n) return name;
+    dir.resize(m);
+    if (dir.back() != L'\\' && dir.back() != L'/') dir.push_back(L'\\');
+    return dir + name;
+}
+
+} // namespace
+
+void open_in_current_directory(std::string_view file_name) {
+    // The shell's own "open" of the file: no command interpreter reads the path, so a folder named
+    // "a&b", "%x%" or "^," is only a name. The shell may hand the work to extensions that need COM, and
+    // the program ends soon after, so the call waits until the handler has been started.
+    const std::wstring path = native_path_in_current_directory(file_name);
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    ::ShellExecuteExW(&info);
+    if (SUCCEEDED(com)) ::CoUninitialize();
 }
 
 } // namespace wirelux::platform

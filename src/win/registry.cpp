@@ -40,11 +40,13 @@ std::optional<std::string> read_text(const RegistryKey& key, std::string_view va
 
 std::optional<std::uint32_t> read_number(const RegistryKey& key, std::string_view value_name) {
     const std::wstring name = widen(value_name);
-    DWORD value = 0, size = sizeof value;
-    if (::RegQueryValueExW(static_cast<HKEY>(key.handle()), name.c_str(), nullptr, nullptr,
-                           reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+    // Room for a QWORD; a longer value (a text, say) fails with ERROR_MORE_DATA and is no number.
+    char buffer[8] = {};
+    DWORD type = 0, size = sizeof buffer;
+    if (::RegQueryValueExW(static_cast<HKEY>(key.handle()), name.c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
         return std::nullopt;
-    return value;
+    return registry_value_number(type, std::string_view(buffer, size));
 }
 
 } // namespace wirelux::platform

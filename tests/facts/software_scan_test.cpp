@@ -75,11 +75,11 @@ struct FakeMachine {
             const auto it = trees.find(directory);
             return it == trees.end() ? std::vector<FoundFile>{} : it->second;
         };
-        s.read_file = [this](const std::string& path) {
+        s.read_file = [this](const std::string& path, std::size_t limit) {
             ++calls;
             reads.push_back(path);
             const auto it = contents.find(path);
-            return it == contents.end() ? std::nullopt : std::optional<std::string>(it->second);
+            return it == contents.end() ? std::nullopt : std::optional<std::string>(it->second.substr(0, limit));
         };
         s.join = [](std::string_view directory, std::string_view name) {
             return std::string(directory) + "\\" + std::string(name);
@@ -205,6 +205,55 @@ TEST(SoftwareScan, ProgramFoldersAndTheirConfigurationFilesThatReferToTheProxyPo
     EXPECT_EQ(m.walks[0].extensions,
               (std::vector<std::string>{"yaml", "yml", "json", "toml", "conf", "ini", "txt"}));
     EXPECT_EQ(m.reads.size(), 6u); // each file once, however many ports
+}
+
+TEST(SoftwareScan, TheWholeScanHasOneFileAndByteBudgetAndSaysWhenItRanOut) {
+    const std::string menu = R"(C:\ProgramData\Microsoft\Windows\Start Menu\Programs)";
+    const std::string folder = R"(C:\ProgramData\clash)";
+    const auto machine = [&](std::size_t shortcuts, std::size_t configs) {
+        FakeMachine m;
+        m.environment["ProgramData"] = R"(C:\ProgramData)";
+        m.directories[R"(C:\ProgramData)"] = {"clash"};
+        for (std::size_t k = 0; k < shortcuts; ++k)
+            m.trees[menu].push_back({menu + "\\clash" + std::to_string(k) + ".lnk", "clash" + std::to_string(k) + ".lnk"});
+        for (std::size_t k = 0; k < configs; ++k) {
+            const std::string path = folder + "\\c" + std::to_string(k) + ".yaml";
+            m.trees[folder].push_back({path, "c" + std::to_string(k) + ".yaml"});
+            m.contents[path] = "port: 1\nproxy: 127.0.0.1:7890\n"; // 30 bytes
+        }
+        return m;
+    };
+    const struct {
+        const char* name;
+        std::size_t shortcuts, configs, file_budget, byte_budget;
+        std::size_t startmenu_hits, config_hits;
+        bool reached;
+    } cases[] = {
+        {"within both", 2, 3, 5, 90, 2, 3, false},
+        {"files shared by the walks", 3, 3, 5, 1000, 3, 2, true},
+        {"shortcuts use it all", 5, 3, 5, 1000, 5, 0, true},
+        {"bytes run out", 0, 4, 100, 70, 0, 2, true}, // 30 + 30, then 10 bytes of the third
+    };
+    for (const auto& c : cases) {
+        FakeMachine m = machine(c.shortcuts, c.configs);
+        SoftwareScanSources sources = m.sources();
+        sources.file_budget = c.file_budget;
+        sources.byte_budget = c.byte_budget;
+        std::size_t startmenu = 0, config = 0, budget = 0;
+        std::string last;
+        for (const SoftwareHit& h : scan_installed_software(endpoints({7890}), sources)) {
+            startmenu += h.source == "startmenu";
+            config += h.source == "config:7890";
+            budget += h.source == kBudgetHitSource;
+            last = h.source;
+        }
+        EXPECT_EQ(startmenu, c.startmenu_hits) << c.name;
+        EXPECT_EQ(config, c.config_hits) << c.name;
+        EXPECT_EQ(budget, c.reached ? 1u : 0u) << c.name;
+        if (c.reached) {
+            EXPECT_EQ(last, kBudgetHitSource) << c.name;
+        }
+    }
 }
 
 TEST(SoftwareScan, EmptyFolderVariablesNameNoFolder) {

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
-
 namespace wirelux {
 namespace {
 
@@ -41,16 +38,6 @@ TEST(GraphWords, IdTokenKeepsLettersDigitsAndDashOnly) {
     EXPECT_EQ(id_token("中文 x"), "x"); // every byte of a multi-byte character is a replaced byte
     EXPECT_EQ(id_token("..."), "");
     EXPECT_EQ(id_token(""), "");
-}
-
-TEST(GraphWords, RoundsToHundredthsHalvesAwayFromZero) {
-    EXPECT_DOUBLE_EQ(round_hundredths(0.456), 0.46);
-    EXPECT_DOUBLE_EQ(round_hundredths(2.345), 2.35);
-    EXPECT_DOUBLE_EQ(round_hundredths(0.125), 0.13);
-    EXPECT_DOUBLE_EQ(round_hundredths(-0.125), -0.13);
-    EXPECT_DOUBLE_EQ(round_hundredths(0.454), 0.45);
-    EXPECT_TRUE(std::isnan(round_hundredths(std::numeric_limits<double>::quiet_NaN())));
-    EXPECT_TRUE(std::isinf(round_hundredths(std::numeric_limits<double>::infinity())));
 }
 
 } // namespace

@@ -130,13 +130,21 @@ class Lab:
         subprocess.run(["ip", "netns", "exec", ns, WINE_LOADER, "cmd", "/c", "exit"], timeout=120, **quiet)
         return prefix
 
+    def wine(self, ns, *args):
+        """Runs a Wine program (reg, say) in the prefix the namespace's runs use."""
+        env = dict(os.environ, **wine_environment(self._wine_prefix(ns)))
+        return subprocess.run(["ip", "netns", "exec", ns, WINE_LOADER, *args], timeout=120, env=env,
+                              stdin=subprocess.DEVNULL, capture_output=True, text=True, check=True)
+
     def _wineserver(self, ns, prefix, *args):
         env = dict(os.environ, **wine_environment(prefix))
         subprocess.run(["ip", "netns", "exec", ns, WINE_SERVER, *args], timeout=60, env=env,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def run(self, target, ns, args=(), env=None, cwd=None, readonly_cwd=False, timeout=180, stderr_file=None):
+    def run(self, target, ns, args=(), env=None, cwd=None, readonly_cwd=False, timeout=180, stderr_file=None,
+            closed_stdout=False):
         """Runs the program inside the namespace. Returns (exit status, stdout text, stderr bytes).
+        With closed_stdout, standard output is a pipe whose reader has gone (as in "wirelux | true").
 
         Standard error goes to a file (never a terminal), so the meter is off unless forced. Unless the
         caller sets the timing or meter variables itself, the run prints its timing marks, which are
@@ -148,7 +156,7 @@ class Lab:
         cwd = cwd or self.tempdir()
         before = set(os.listdir(cwd))
         try:
-            return self._run_once(target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file)
+            return self._run_once(target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file, closed_stdout)
         except RunHung as hung:
             log_hang(target, hung)
             if not target.windows:
@@ -158,12 +166,13 @@ class Lab:
                 shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
             self._wineserver(ns, self.wine_prefixes.pop(ns), "-k")
             try:
-                return self._run_once(target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file)
+                return self._run_once(target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file,
+                                      closed_stdout)
             except RunHung as again:
                 log_hang(target, again)
                 raise AssertionError(f"{again}\n(the first try hung as well)") from None
 
-    def _run_once(self, target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file):
+    def _run_once(self, target, ns, args, env, cwd, readonly_cwd, timeout, stderr_file, closed_stdout=False):
         run_env = {k: v for k, v in os.environ.items() if not k.startswith("WIRELUX_")}
         run_env.update({"WIRELUX_NO_OPEN": "1", "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"})
         traced = not any(k in (env or {}) for k in ("WIRELUX_TIMING", "WIRELUX_FORCE_PROGRESS"))
@@ -187,10 +196,16 @@ class Lab:
                 self._wineserver(ns, prefix, "-k")
                 wrapper = wrapper.replace('cd "$0" &&', f'cd "$0" && {WINE_SERVER} -p >/dev/null 2>&1 </dev/null;')
         err_path = stderr_file or os.path.join(self.tempdir(), "stderr")
+        stdout = subprocess.PIPE
+        if closed_stdout:
+            reader, stdout = os.pipe()
+            os.close(reader)
         with open(err_path, "wb") as err:
             p = subprocess.Popen(["ip", "netns", "exec", ns, "unshare", "-m", "sh", "-c", wrapper, cwd, *command],
-                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=err, env=run_env,
+                                 stdin=subprocess.DEVNULL, stdout=stdout, stderr=err, env=run_env,
                                  start_new_session=True)
+            if closed_stdout:
+                os.close(stdout)
             try:
                 out, _ = p.communicate(timeout=timeout)
             except subprocess.TimeoutExpired:
@@ -208,7 +223,7 @@ class Lab:
             err_bytes = err.read()
         if traced:
             err_bytes = TIMING_LINE.sub(b"", err_bytes)
-        return p.returncode, out.decode("utf-8", "replace"), err_bytes
+        return p.returncode, (out or b"").decode("utf-8", "replace"), err_bytes
 
     # -- teardown ---------------------------------------------------------------------------------
     def close(self):

@@ -108,7 +108,7 @@ class Foundation(unittest.TestCase):
 
     def test_report_is_opened_even_when_it_could_not_be_written(self):
         if self.target.windows:
-            self.skipTest("the Windows build opens through cmd, which has no handler to observe under Wine")
+            self.skipTest("the Windows build opens through the shell; test_hostile_surroundings observes that")
         bin_dir = self.lab.tempdir()
         record = os.path.join(self.lab.tempdir(), "opened")
         opener = os.path.join(bin_dir, "xdg-open")

@@ -77,6 +77,12 @@ TEST_F(FakeNetsh, AHungChildAndWhatItStartedAreEndedAtTheTimeOut) {
 
     script("exec sleep 30");
     EXPECT_FALSE(run_program("netsh", {}, 300, kCommandOutputCap).has_value());
+
+    // Both streams closed, the child itself still running: the time-out bounds the child, not its pipes.
+    script("exec >&- 2>&-; exec sleep 30");
+    const auto closed = std::chrono::steady_clock::now();
+    EXPECT_FALSE(run_program("netsh", {}, 300, kCommandOutputCap).has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - closed, std::chrono::seconds(5));
 }
 
 TEST_F(FakeNetsh, AFloodingChildIsCutOffAtTheCap) {

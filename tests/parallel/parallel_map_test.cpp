@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <new>
 #include <set>
 #include <thread>
 
@@ -124,6 +125,15 @@ TEST_F(ParallelMap, ThreadsThatCannotStartLeaveNoResultMissing) {
         return allowed-- > 0 && detail::launch_std_thread(threads, body);
     };
     EXPECT_EQ(parallel_map(std::vector<int>{1, 2, 3, 4, 5, 6}, task, "one thread", only_one),
+              (std::vector<int>{2, 3, 4, 5, 6, 7}));
+
+    // Memory running out while a thread is started must not leave the started ones unjoined.
+    allowed = 1;
+    const auto then_no_memory = [&](std::vector<std::thread>& threads, const std::function<void()>& body) {
+        if (allowed-- <= 0) throw std::bad_alloc();
+        return detail::launch_std_thread(threads, body);
+    };
+    EXPECT_EQ(parallel_map(std::vector<int>{1, 2, 3, 4, 5, 6}, task, "out of memory", then_no_memory),
               (std::vector<int>{2, 3, 4, 5, 6, 7}));
 }
 

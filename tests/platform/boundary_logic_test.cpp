@@ -39,6 +39,23 @@ TEST(RegistryValueText, TextsDropTrailingZeroUnits) {
     EXPECT_EQ(registry_value_text(kRegDword, std::string("A\0", 2)), "A");
 }
 
+TEST(RegistryValueNumber, OnlyDwordsAndTheLowHalfOfQwordsAreNumbers) {
+    const struct {
+        std::uint32_t type;
+        std::string bytes;
+        std::optional<std::uint32_t> number;
+    } cases[] = {
+        {kRegDword, std::string("\x01\x00\x00\x00", 4), 1},
+        {kRegDword, std::string("\x00\x01\x00\x00", 4), 256},
+        {kRegQword, std::string("\x02\x00\x00\x00\x01\x00\x00\x00", 8), 2},
+        {1, std::string("0\0\0\0", 4), std::nullopt}, // REG_SZ "0": four bytes, but no number
+        {3, std::string("\x01\x00\x00\x00", 4), std::nullopt}, // REG_BINARY
+        {kRegDword, std::string("\x01\x00", 2), std::nullopt},
+        {kRegQword, std::string("\x01\x00\x00\x00", 4), std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(registry_value_number(c.type, c.bytes), c.number) << c.type;
+}
+
 TEST(CommandText, FallsBackToStandardErrorWhenOutputIsBlank) {
     EXPECT_EQ(choose_command_text("Direct access (no proxy server).\r\n", "ignored"),
               "Direct access (no proxy server).\r\n");
@@ -80,6 +97,21 @@ TEST(Registry, VersionKeyReadsWhereThereIsARegistry) {
     EXPECT_TRUE(product->starts_with("Microsoft Windows") || product->starts_with("Windows")) << *product;
     EXPECT_FALSE(read_text(*key, "WireLuxNoSuchValue").has_value());
     EXPECT_FALSE(read_number(*key, "WireLuxNoSuchValue").has_value());
+
+    // A text "0" where a number belongs reads as no number, not as 0x30.
+    HKEY test_key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\WireLuxTest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                &test_key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD one = 1;
+    ::RegSetValueExW(test_key, L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"), 2 * sizeof(wchar_t));
+    ::RegSetValueExW(test_key, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+    ::RegCloseKey(test_key);
+    const auto written = open_key(RegistryRoot::CurrentUser, "Software\\WireLuxTest");
+    ASSERT_TRUE(written.has_value());
+    EXPECT_FALSE(read_number(*written, "Text").has_value());
+    EXPECT_EQ(read_number(*written, "Number"), std::optional<std::uint32_t>(1));
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\WireLuxTest");
 #else
     EXPECT_FALSE(key.has_value()); // no registry: every read is absent
 #endif

@@ -3,8 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
+
+#ifdef _WIN32
+// clang-format off
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// clang-format on
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 namespace wirelux {
 namespace {
@@ -135,6 +150,79 @@ TEST(TcpSocket, AReceiveWithoutDataEndsAtTheDeadline) {
     EXPECT_FALSE(client.socket.receive(buffer, deadline_after(300)));
     EXPECT_GE(ms_since(start), 290);
     EXPECT_LT(ms_since(start), 1000);
+}
+
+// A peer written with the system's own calls, since the program's sockets never send urgent data:
+// accepts one connection and sends it one urgent byte. While it is queued, Winsock's exception set
+// signals the socket on every wait and a plain read still would block.
+class UrgentBytePeer {
+public:
+    UrgentBytePeer() {
+#ifdef _WIN32
+        WSADATA data;
+        ::WSAStartup(MAKEWORD(2, 2), &data);
+#endif
+        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(listener_, 1) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+            return;
+        port_ = ntohs(address.sin_port);
+    }
+    ~UrgentBytePeer() {
+        close_peer();
+        close_native(listener_);
+    }
+    std::uint16_t port() const { return port_; }
+    bool accept_and_send_urgent_byte() {
+        peer_ = ::accept(listener_, nullptr, nullptr);
+        return ::send(peer_, "!", 1, MSG_OOB) == 1;
+    }
+    void close_peer() { close_native(std::exchange(peer_, kNone)); }
+
+private:
+#ifdef _WIN32
+    using Native = SOCKET;
+    static constexpr Native kNone = INVALID_SOCKET;
+    static void close_native(Native s) {
+        if (s != kNone) ::closesocket(s);
+    }
+#else
+    using Native = int;
+    static constexpr Native kNone = -1;
+    static void close_native(Native s) {
+        if (s != kNone) ::close(s);
+    }
+#endif
+    Native listener_ = kNone;
+    Native peer_ = kNone;
+    std::uint16_t port_ = 0;
+};
+
+TEST(TcpSocket, AnUrgentByteDoesNotHoldAReceivePastItsDeadline) {
+    UrgentBytePeer peer;
+    ASSERT_NE(peer.port(), 0);
+    ConnectResult client = Socket::connect_tcp("127.0.0.1", peer.port(), 1000);
+    ASSERT_TRUE(client) << client.error.text();
+    ASSERT_TRUE(peer.accept_and_send_urgent_byte());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto start = Clock::now();
+    auto received = std::async(std::launch::async, [&] {
+        std::vector<std::uint8_t> buffer(16);
+        return client.socket.receive(buffer, deadline_after(300));
+    });
+    const bool ended = received.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    EXPECT_TRUE(ended) << "the receive was still waiting 5 s after its 300 ms deadline";
+    // Closing the peer ends a receive that ignored its deadline, so a failure does not hang the suite.
+    peer.close_peer();
+    const auto result = received.get();
+    if (ended) {
+        EXPECT_FALSE(result.has_value());
+        EXPECT_GE(ms_since(start), 290);
+    }
 }
 
 TEST(TcpSocket, ConnectFailuresAreValues) {

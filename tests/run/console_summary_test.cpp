@@ -460,6 +460,44 @@ TEST(ConsoleSummary, CampusSectionReadsEachProbeAndFallsBackWhereEntriesAreMissi
     EXPECT_EQ(section(s, "11. KAM campus infra (KamConnected targets)"), expected);
 }
 
+TEST(ConsoleSummary, CollectedTextCannotDriveTheTerminal) {
+    // A carriage return or an escape sequence in a collected value could overwrite or hide a line,
+    // such as the proxy the summary exists to show; a page title can be megabytes long.
+    FactSnapshot s;
+    AdapterInfo a = adapter("Wi-Fi\x1b[2K\r", 7);
+    a.oper_up = true;
+    a.description = "Intel\x7f\xc2\x9b" "31m";
+    s.adapters = {a};
+    s.wininet_server = "127.0.0.1:7890\r  ProxyServer   : (none)";
+    s.winhttp_text = "\r\nCurrent WinHTTP proxy settings:\r\n    Proxy Server(s) :  10.9.9.9:3128\r\x1b[1A\r\n";
+    s.campus.portal_title = std::string(5000, 'T');
+    s.campus.login = {"\x1b]0;owned\x07user", "10.1.23.45", "1", "2", true};
+    ProcessInfo p;
+    p.name = "clash\x1b[8m";
+    p.pid = 42;
+    s.proxy_like_processes = {p};
+    const std::string text = build_console_summary(s, [](std::uint32_t) { return std::string("C:\\x\x1b[0m.exe"); });
+
+    const std::string stand_in = "\xEF\xBF\xBD";
+    for (const char control : {'\x1b', '\x07', '\x7f'}) EXPECT_EQ(text.find(control), std::string::npos);
+    EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos);
+    EXPECT_EQ(section(text, "1. Physical links & tunnels")[1],
+              "[x]    Wi-Fi" + stand_in + "[2K" + stand_in + std::string(24, ' ') +
+                  " IfType 0        0 bps      Intel" + stand_in + stand_in + "31m");
+    EXPECT_EQ(section(text, "4. Windows proxy (WinINET)")[1],
+              "  ProxyServer   : 127.0.0.1:7890" + stand_in + "  ProxyServer   : (none)");
+    // The block keeps its own line breaks; a lone carriage return within a line does not survive.
+    EXPECT_NE(text.find("\r\nCurrent WinHTTP proxy settings:\r\n    Proxy Server(s) :  10.9.9.9:3128" + stand_in +
+                        stand_in + "[1A\r\n"),
+              std::string::npos);
+    const auto campus = section(text, "11. KAM campus infra (KamConnected targets)");
+    EXPECT_EQ(campus[9], "      title = " + std::string(200, 'T') + "\xE2\x80\xA6");
+    EXPECT_EQ(campus[11], "      id = " + stand_in + "]0;owned" + stand_in +
+                              "user   ip = 10.1.23.45   sum_bytes = 1   sum_seconds = 2");
+    EXPECT_EQ(section(text, "7. Proxy / Tunnel / VPN processes")[0],
+              "  clash" + stand_in + "[8m" + std::string(19, ' ') + " 42       C:\\x" + stand_in + "[0m.exe");
+}
+
 TEST(ConsoleSummary, CampusApiWithHttpStatusAndUnrecognisedLogin) {
     FactSnapshot s;
     s.campus.login.user_name = "ignored when the shape was not recognised";

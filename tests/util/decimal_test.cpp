@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 namespace wirelux {
 namespace {
 
@@ -26,6 +29,18 @@ TEST(RoundTwoDecimals, EverythingElseGoesToTheNearestHundredth) {
     EXPECT_DOUBLE_EQ(round_two_decimals(25.5), 25.5);
     EXPECT_DOUBLE_EQ(round_two_decimals(0.0), 0.0);
     EXPECT_DOUBLE_EQ(round_two_decimals(-0.004), 0.0);
+    EXPECT_TRUE(std::isnan(round_two_decimals(std::numeric_limits<double>::quiet_NaN())));
+    EXPECT_TRUE(std::isinf(round_two_decimals(std::numeric_limits<double>::infinity())));
+}
+
+TEST(RoundTwoDecimals, TextIsTheRoundedValueWithTwoDecimals) {
+    // The graph's confidences and the report's tables share this text, so a decimal half is never
+    // shown one way in the graph and another way in a table.
+    EXPECT_EQ(two_decimals_text(1.005), "1.01");
+    EXPECT_EQ(two_decimals_text(0.74 + 0.02 * 8.75), "0.92");
+    EXPECT_EQ(two_decimals_text(0.454), "0.45");
+    EXPECT_EQ(two_decimals_text(1.0), "1.00");
+    EXPECT_EQ(two_decimals_text(-0.001), "0.00");
 }
 
 } // namespace

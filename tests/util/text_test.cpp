@@ -1,4 +1,5 @@
 #include "util/text.h"
+#include "util/utf.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,35 @@ TEST(Trim, RemovesSurroundingWhiteSpace) {
     EXPECT_FALSE(is_blank(" x "));
 }
 
+TEST(ConsoleText, ControlsBecomeAVisibleStandInAndLongValuesAreCut) {
+    const std::string r = "\xEF\xBF\xBD";
+    const std::string ellipsis = "\xE2\x80\xA6";
+    const struct {
+        std::string in, value, lines;
+    } cases[] = {
+        {"Wi-Fi 2 \xE4\xB8\xAD", "Wi-Fi 2 \xE4\xB8\xAD", "Wi-Fi 2 \xE4\xB8\xAD"},       // unchanged
+        {"a\rb\x1b[2Kc\x7f", "a" + r + "b" + r + "[2Kc" + r, "a" + r + "b" + r + "[2Kc" + r}, // C0, DEL
+        {"\xC2\x85\xC2\x9F\xC2\xA0", r + r + "\xC2\xA0", r + r + "\xC2\xA0"},               // C1, not NBSP
+        {"x\xFFy\t", "x" + r + "y" + r, "x" + r + "y" + r},                                  // invalid UTF-8, tab
+        {"one\r\ntwo\nthree", "one" + r + r + "two" + r + "three", "one\r\ntwo\nthree"},  // line breaks
+        {std::string(200, 'a'), std::string(200, 'a'), std::string(200, 'a')},
+        {std::string(201, 'a'), std::string(200, 'a') + ellipsis, std::string(200, 'a') + ellipsis},
+        {std::string(300, 'b') + "\n\xE4\xB8\xAD", std::string(200, 'b') + ellipsis,
+         std::string(200, 'b') + ellipsis + "\n\xE4\xB8\xAD"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(console_value(c.in), c.value) << c.in;
+        EXPECT_EQ(console_lines(c.in), c.lines) << c.in;
+    }
+    std::string many;
+    for (int k = 0; k < 60; ++k) many += "line\r\n";
+    std::string kept;
+    for (int k = 0; k < 50; ++k) kept += "line\r\n";
+    EXPECT_EQ(console_lines(many), kept + ellipsis + "\n");
+    const std::string path = "/home/u/" + std::string(300, 'd') + "\x1b";
+    EXPECT_EQ(console_uncut(path), "/home/u/" + std::string(300, 'd') + r);
+}
+
 TEST(DecodeCommandOutput, Utf8ByteOrderMarkIsDropped) {
     EXPECT_EQ(decode_command_output("\xEF\xBB\xBFproxy: none"), "proxy: none");
     EXPECT_EQ(decode_command_output("\xEF\xBB\xBF"), "");
@@ -80,9 +110,25 @@ TEST(DecodeCommandOutput, Utf16LittleEndianWithByteOrderMark) {
     EXPECT_EQ(decode_command_output(lone_surrogate), "\xEF\xBF\xBD" "B");
 }
 
-TEST(DecodeCommandOutput, OtherBytesAreUtf8WithReplacement) {
-    EXPECT_EQ(decode_command_output("ok \xC3\xA9"), "ok é");
-    EXPECT_EQ(decode_command_output("bad \xFF end"), "bad \xEF\xBF\xBD end");
+TEST(DecodeCommandOutput, ValidUtf8IsTakenAsItIsAndTheRestGoesToTheCodePage) {
+    // A stand-in for a code page conversion: each byte is the character of that number (Latin-1).
+    const LegacyDecoder latin1 = [](std::string_view bytes) -> std::optional<std::string> {
+        std::u16string units(bytes.begin(), bytes.end());
+        for (std::size_t k = 0; k < bytes.size(); ++k) units[k] = static_cast<unsigned char>(bytes[k]);
+        return utf16_to_utf8(units);
+    };
+    const LegacyDecoder failing = [](std::string_view) -> std::optional<std::string> { return std::nullopt; };
+    const struct {
+        std::string bytes;
+        LegacyDecoder legacy;
+        std::string text;
+    } cases[] = {
+        {"ok \xC3\xA9", latin1, "ok é"},                           // valid UTF-8 never reaches the code page
+        {"caf\xE9", latin1, "café"},                                // not UTF-8: the code page's reading
+        {"bad \xFF end", failing, "bad \xEF\xBF\xBD end"},           // no reading: replaced
+        {"bad \xFF end", nullptr, "bad \xEF\xBF\xBD end"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(decode_command_output(c.bytes, c.legacy), c.text) << c.bytes;
 }
 
 } // namespace

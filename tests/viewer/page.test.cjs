@@ -199,6 +199,22 @@ test("the graph view the viewer builds", async (t) => {
     assert.ok(doc.getElementById("graph-viewer-style"));
   });
 
+  await t.test("the page's own graph section already holds what the viewer would build", () => {
+    // Without scripts (or for a checker that reads the page) the canvas, markers, legend and button
+    // are in the markup itself; the viewer then finds them instead of building them.
+    const html = fs.readFileSync(path.join(ASSETS, "graph_view.html"), "utf8");
+    const { doc } = loadViewer();
+    const section = doc.getElementById("view-graph");
+    const built = descendants(section).filter((e) => e.tagName === "marker").map((e) => e.getAttribute("id"));
+    assert.deepEqual([...html.matchAll(/<marker id="([^"]+)"/g)].map((m) => m[1]), built);
+    const legend = byClass(section, "lg").map((e) => e.textContent);
+    assert.deepEqual([...html.matchAll(/<span class="lg"><span class="sw lg-\w+"><\/span>([^<]+)<\/span>/g)].map((m) => m[1]), legend);
+    for (const piece of ['<section id="view-graph" class="view hidden">', '<svg id="graph-svg"',
+      '<g id="graph-world" class="world"></g>', '<button id="graph-auto" type="button">Auto layout</button>']) {
+      assert.ok(html.includes(piece), piece);
+    }
+  });
+
   await t.test("an existing placeholder section is filled, not duplicated", () => {
     const page = reportPage(graphDocument());
     const placeholder = page.doc.createElement("section");

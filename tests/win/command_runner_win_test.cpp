@@ -1,5 +1,6 @@
 #ifdef _WIN32
 #include "platform/command_runner.h"
+#include "util/text.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,16 @@ TEST(CommandRunner, OutputBeyondTheCapIsRefused) {
         run_program("cmd", {"/c", "for /l %i in (1,1,400) do @echo 0123456789012345678901234567890123456789"},
                     10000, 4000)
             .has_value());
+}
+
+TEST(CommandOutputDecoding, ConsoleCodePagesAreConverted) {
+    EXPECT_EQ(decode_code_page("\xD6\xD0\xCE\xC4", 936), "中文");
+    EXPECT_EQ(decode_code_page("\xC9\xCD\xBB Proxy", 437), "╔═╗ Proxy");
+    // netsh on a Chinese system: GBK text in a pipe, which is no valid UTF-8.
+    const LegacyDecoder gbk = [](std::string_view bytes) { return decode_code_page(bytes, 936); };
+    const std::string gbk_bytes = "\xB4\xFA\xC0\xED\xB7\xFE\xCE\xF1\xC6\xF7 (\xD6\xB1\xBD\xD3\xB7\xC3\xCE\xCA)";
+    EXPECT_EQ(decode_command_output(gbk_bytes, gbk), "代理服务器 (直接访问)");
+    EXPECT_EQ(decode_command_output("Direct access \xE2\x9C\x93", gbk), "Direct access ✓");
 }
 
 TEST(CommandRunner, AMissingProgramGivesNothing) {
