@@ -3,7 +3,9 @@
 #include "model/snapshot.h"
 #include "platform/address_text.h"
 
+#include <cerrno>
 #include <cstddef>
+#include <limits>
 #include <linux/if_addr.h>
 #include <linux/if_link.h>
 #include <linux/netlink.h>
@@ -29,6 +31,13 @@ std::optional<std::int32_t> leading_int(std::string_view payload) {
     std::int32_t v;
     std::memcpy(&v, payload.data(), sizeof v);
     return v;
+}
+
+// The errno a kernel code stands for: a negative errno is an error, anything else none. No errno is
+// as large as INT32_MIN, which cannot be negated: a message carrying it is corrupt and still an error.
+int errno_of(std::int32_t code) {
+    if (code >= 0) return 0;
+    return code == std::numeric_limits<std::int32_t>::min() ? EPROTO : -code;
 }
 
 void put_u16(std::string& out, std::size_t at, std::uint16_t v) {
@@ -107,11 +116,11 @@ DatagramScan scan_datagram(std::string_view bytes, std::uint32_t seq) {
                 scan.malformed = true;
                 break;
             }
-            scan.error = *code < 0 ? -*code : 0;
+            scan.error = errno_of(*code);
             scan.finished = true;
         } else if (m.type == NLMSG_DONE) {
             const auto code = leading_int(m.payload);
-            if (code && *code < 0) scan.error = -*code;
+            if (code) scan.error = errno_of(*code);
             scan.finished = true;
         } else if (m.type == NLMSG_OVERRUN) {
             scan.malformed = true;

@@ -216,6 +216,28 @@ TEST(NetlinkDamaged, MessageLengthsThatDoNotFitStopTheScan) {
     EXPECT_FALSE(scan_datagram(good, 1).malformed);
 }
 
+// The code that ends an answer, as the kernel sends it or corrupted; the most negative one has no
+// positive counterpart and must still read as an error.
+TEST(NetlinkDamaged, EndCodesReadAsErrnoWithoutOverflow) {
+    const auto with_code = [](std::uint16_t type, std::int32_t code) {
+        std::string message = header(20, type, 0, 1);
+        message.append(reinterpret_cast<const char*>(&code), sizeof code);
+        return scan_datagram(message, 1);
+    };
+    struct Case {
+        std::uint16_t type;
+        std::int32_t code;
+        int error;
+    };
+    for (const Case& c : {Case{NLMSG_ERROR, 0, 0}, Case{NLMSG_ERROR, -EHOSTUNREACH, EHOSTUNREACH},
+                          Case{NLMSG_ERROR, 5, 0}, Case{NLMSG_ERROR, INT32_MIN, EPROTO}, Case{NLMSG_DONE, 0, 0},
+                          Case{NLMSG_DONE, -EINTR, EINTR}, Case{NLMSG_DONE, INT32_MIN, EPROTO}}) {
+        const DatagramScan scan = with_code(c.type, c.code);
+        EXPECT_TRUE(scan.finished) << c.type << " " << c.code;
+        EXPECT_EQ(scan.error, c.error) << c.type << " " << c.code;
+    }
+}
+
 TEST(NetlinkDamaged, CutDatagramKeepsTheWholeMessagesBeforeTheCut) {
     const std::string_view full = bytes_of(kLinkDump0);
     const DatagramScan whole = scan_datagram(full, kLinkSeq);
