@@ -18,6 +18,7 @@ void collect_core_infos(FactSnapshot& snapshot, const CoreSources& sources) {
             platform::ProcessIdentity identity = sources.identity(candidate.pid);
             process.image_path = std::move(identity.image_path);
             process.command_line = std::move(identity.command_line);
+            process.working_directory = std::move(identity.working_directory);
         }
         for (const TcpRow& listener : snapshot.tcp_listeners)
             if (listener.pid == candidate.pid) process.listeners.push_back(listener);

@@ -54,7 +54,7 @@ CoreInfo capture_core(const CoreProcess& process, const CoreOperations& operatio
     const std::string identity = process.image_path + " " + process.command_line + " " + process.name;
     if (!is_mihomo_like(identity)) return core;
 
-    CoreConfig config = read_core_config(process.command_line, operations.read_file);
+    CoreConfig config = read_core_config(process.command_line, operations.read_file, process.working_directory);
     core.config_path = std::move(config.config_path);
     core.controller = std::move(config.controller);
     core.secret = std::move(config.secret);

@@ -41,6 +41,7 @@ struct CoreProcess {
     std::string name;
     std::string image_path;
     std::string command_line;
+    std::string working_directory; // empty when unknown
     std::vector<TcpRow> listeners; // the TCP listeners this process owns
 };
 

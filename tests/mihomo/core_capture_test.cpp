@@ -219,7 +219,7 @@ TEST(CollectCoreInfos, OneRecordPerCoreProcessWithItsOwnListeners) {
     CoreSources sources;
     sources.identity = [&](std::uint32_t pid) {
         identities.push_back(pid);
-        return platform::ProcessIdentity{"/opt/p" + std::to_string(pid), "p"};
+        return platform::ProcessIdentity{"/opt/p" + std::to_string(pid), "p", ""};
     };
     sources.operations = machine.operations();
     collect_core_infos(s, sources);

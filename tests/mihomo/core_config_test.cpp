@@ -54,6 +54,11 @@ TEST(ConfigFilePath, UnixDirectoriesJoinWithSlashes) {
 
 TEST(ConfigFilePath, FileAloneOrNothing) {
     EXPECT_EQ(config_file_path("mihomo -f relative.yaml"), "relative.yaml");
+    // A relative file without a directory is where the core was started, when that is known.
+    EXPECT_EQ(config_file_path("mihomo -f sub/c.yaml", "/home/u/cores"), "/home/u/cores/sub/c.yaml");
+    EXPECT_EQ(config_file_path("mihomo -f c.yaml", "not absolute"), "c.yaml");
+    EXPECT_EQ(config_file_path("mihomo -d /etc/m -f c.yaml", "/home/u"), "/etc/m/c.yaml");
+    EXPECT_EQ(config_file_path("mihomo -f /srv/c.yaml", "/home/u"), "/srv/c.yaml");
     EXPECT_EQ(config_file_path("mihomo -m"), "");
     EXPECT_EQ(config_file_path(""), "");
 }
@@ -82,6 +87,24 @@ TEST(Unquote, OnePairOfMatchingQuotes) {
     EXPECT_EQ(unquote("\"abc'"), "\"abc'");
     EXPECT_EQ(unquote("\""), "\"");
     EXPECT_EQ(unquote("\"\"x\"\""), "\"x\"");
+}
+
+TEST(ScalarValue, ACommentOutsideTheQuotesIsDropped) {
+    const std::map<std::string, std::string> cases = {
+        {R"("x" # note)", "x"},
+        {"443 # note", "443"},
+        {"127.0.0.1:9999\t# note", "127.0.0.1:9999"},
+        {"system # gvisor/mixed", "system"},
+        {"# only a comment", ""},
+        {R"("a #b" # c)", "a #b"},
+        {R"('it''s #1' #c)", "it''s #1"},
+        {R"("esc\" #q" # c)", R"(esc\" #q)"},
+        {"a#b", "a#b"},
+        {R"("unclosed # x)", R"("unclosed # x)"},
+        {"plain 'quote # x", "plain 'quote"},
+    };
+    for (const auto& [written, value] : cases)
+        EXPECT_EQ(scalar_value(written), value) << written;
 }
 
 TEST(TopLevelValue, FirstMatchingLineUnquoted) {
@@ -195,6 +218,44 @@ TEST(ReadCoreConfig, CommandLineBeatsTheFile) {
                          reader);
     EXPECT_EQ(overridden.controller, "127.0.0.1:2");
     EXPECT_EQ(overridden.secret, "cli");
+}
+
+TEST(ReadCoreConfig, ConfigurationsAsUsersWriteThem) {
+    // A byte-order mark, trailing comments and flow-style proxies, in a file named relative to where
+    // the core was started.
+    const std::string text = "\xEF\xBB\xBFsecret: \"x\" # note\n"
+                             "external-controller: 127.0.0.1:9999 # note\n"
+                             "tun: # the TUN\n"
+                             "  stack: system # gvisor/mixed\n"
+                             "proxies: # outbound\n"
+                             "  - name: block # note\n"
+                             "    server: b.example # note\n"
+                             "    port: 443 # note\n"
+                             "  - {name: a, type: ss, server: h, port: 1}\n"
+                             "    server: stray-after-a-flow-entry\n"
+                             "  -   { name: \"c, d\", server: '2001:db8::1', port: \"8443\", plugin-opts: {mode: "
+                             "x, y: 1}, type: trojan } # note\n"
+                             "  - {name: open, server: h, port: 1\n"
+                             "  - {name: no-port, server: h}\n";
+    std::vector<std::string> asked;
+    const CoreConfig config = read_core_config(
+        "mihomo -f conf/c.yaml",
+        [&](const std::string& path) -> std::optional<std::string> {
+            asked.push_back(path);
+            return text;
+        },
+        "/home/u/cores");
+    EXPECT_EQ(asked, std::vector<std::string>{"/home/u/cores/conf/c.yaml"});
+    EXPECT_EQ(config.secret, "x");
+    EXPECT_EQ(config.controller, "127.0.0.1:9999");
+    EXPECT_EQ(config.tun_stack, "system");
+    ASSERT_EQ(config.outbound_proxies.size(), 3u);
+    const auto text_of = [](const OutboundProxy& p) {
+        return p.name + "|" + p.type + "|" + p.server + "|" + std::to_string(p.port);
+    };
+    EXPECT_EQ(text_of(config.outbound_proxies[0]), "block||b.example|443");
+    EXPECT_EQ(text_of(config.outbound_proxies[1]), "a|ss|h|1");
+    EXPECT_EQ(text_of(config.outbound_proxies[2]), "c, d|trojan|2001:db8::1|8443");
 }
 
 TEST(ReadCoreConfig, NoFileNamedOrUnreadableLeavesFileFactsEmpty) {
