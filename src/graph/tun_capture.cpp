@@ -130,7 +130,7 @@ std::vector<const AttributedConnection*> tun_connections(GraphBuilder& builder) 
     const FactSnapshot& snapshot = builder.snapshot();
     std::vector<const AttributedConnection*> connections;
     for (const AttributedConnection& connection : attributed_connections(builder))
-        if (!snapshot.core_infos[connection.core].tun_stack.empty()) connections.push_back(&connection);
+        if (snapshot.core_infos[connection.core].tun_enabled) connections.push_back(&connection);
     return connections;
 }
 

@@ -12,16 +12,18 @@
 namespace wirelux {
 namespace {
 
-// The proxy cores that run a TUN stack; the snapshot does not say which TUN each one owns.
+// The proxy cores whose configuration enables a TUN; the snapshot does not say which TUN each one owns.
 std::optional<NodeItem> stack_row(const FactSnapshot& snapshot) {
     std::vector<std::string> cores;
     for (const CoreInfo& core : snapshot.core_infos) {
-        if (core.tun_stack.empty()) continue;
+        if (!core.tun_enabled) continue;
         const auto process = snapshot.processes.find(core.pid);
         const std::string pid = "PID " + std::to_string(core.pid);
-        cores.push_back(process != snapshot.processes.end()
-                            ? process->second.name + " (" + pid + ", stack " + core.tun_stack + ")"
-                            : pid + " (stack " + core.tun_stack + ")");
+        const std::string stack = core.tun_stack.empty() ? "" : "stack " + core.tun_stack;
+        if (process != snapshot.processes.end())
+            cores.push_back(process->second.name + " (" + pid + (stack.empty() ? "" : ", " + stack) + ")");
+        else
+            cores.push_back(pid + (stack.empty() ? "" : " (" + stack + ")"));
     }
     if (cores.empty()) return std::nullopt;
     const bool several = cores.size() > 1;

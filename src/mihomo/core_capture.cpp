@@ -60,6 +60,8 @@ CoreInfo capture_core(const CoreProcess& process, const CoreOperations& operatio
     core.secret = std::move(config.secret);
     core.find_process_mode = std::move(config.find_process_mode);
     core.tun_stack = std::move(config.tun_stack);
+    core.tun_enabled = config.tun_enabled;
+    core.tun_device = std::move(config.tun_device);
     core.outbound_proxies = std::move(config.outbound_proxies);
     capture_runtime(core, process.listeners, operations);
     return core;

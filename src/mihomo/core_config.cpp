@@ -231,8 +231,8 @@ std::string top_level_value(const std::vector<std::string>& lines, std::string_v
     return {};
 }
 
-std::string tun_stack(const std::vector<std::string>& lines) {
-    static const Regex stack(R"(^\s+stack\s*:\s*)");
+std::string tun_value(const std::vector<std::string>& lines, std::string_view key) {
+    const Regex stack(R"(^\s+)" + escape_regex(key) + R"(\s*:\s*)");
     bool inside = false;
     for (const std::string& line : lines) {
         if (!inside) {
@@ -243,6 +243,11 @@ std::string tun_stack(const std::vector<std::string>& lines) {
         if (const auto value = value_after(stack, line)) return scalar_value(*value);
     }
     return {};
+}
+
+bool is_true_value(std::string_view value) {
+    const std::string lower = to_lower_ascii(value);
+    return lower == "true" || lower == "yes" || lower == "on";
 }
 
 std::vector<OutboundProxy> outbound_proxies(const std::vector<std::string>& lines) {
@@ -303,7 +308,9 @@ CoreConfig read_core_config(std::string_view command_line, const ConfigFileReade
     config.secret = command_line_option(command_line, "secret");
     if (config.secret.empty()) config.secret = top_level_value(lines, "secret");
     config.find_process_mode = top_level_value(lines, "find-process-mode");
-    config.tun_stack = tun_stack(lines);
+    config.tun_stack = tun_value(lines, "stack");
+    config.tun_enabled = is_true_value(tun_value(lines, "enable"));
+    config.tun_device = tun_value(lines, "device");
     config.outbound_proxies = outbound_proxies(lines);
     return config;
 }

@@ -42,8 +42,11 @@ std::string scalar_value(std::string_view text);
 // The unquoted value of the first top-level line "key: value"; empty when there is none.
 std::string top_level_value(const std::vector<std::string>& lines, std::string_view key);
 
-// The stack key inside the top-level tun block; empty outside it or when absent.
-std::string tun_stack(const std::vector<std::string>& lines);
+// The value of a key inside the top-level tun block; empty outside it or when absent.
+std::string tun_value(const std::vector<std::string>& lines, std::string_view key);
+
+// A YAML truth value as a configuration writes one ("true", "True", "yes", "on").
+bool is_true_value(std::string_view value);
 
 // The complete entries (name, server and a non-zero port) of the top-level proxies list, written as
 // blocks ("- name: a" and indented fields) or as flow mappings ("- {name: a, server: h, port: 1}").
@@ -55,6 +58,8 @@ struct CoreConfig {
     std::string secret;
     std::string find_process_mode;
     std::string tun_stack;
+    bool tun_enabled = false; // tun.enable; a stack line alone enables nothing
+    std::string tun_device;
     std::vector<OutboundProxy> outbound_proxies;
 };
 

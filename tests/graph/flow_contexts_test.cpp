@@ -46,6 +46,7 @@ CoreInfo tun_core(std::vector<RuntimeConnection> connections, std::uint32_t pid 
     CoreInfo core;
     core.pid = pid;
     core.tun_stack = "gvisor";
+    core.tun_enabled = true;
     core.answered = true;
     core.live_controller = "http://127.0.0.1:9090";
     core.connections = std::move(connections);
@@ -132,9 +133,10 @@ TEST(RuntimeAttribution, RuleAndChainComeFromTheConnectionObject) {
 
 TEST(TunCapture, TunWithoutRuntimeDataGetsOnlyTheOwnerRow) {
     FactSnapshot s = tun_host();
-    // Attributable connections, but from a core without a TUN stack: they never crossed the TUN.
+    // Attributable connections, but from a core whose TUN is off (a stack line alone enables none):
+    // they never crossed the TUN.
     CoreInfo mixed_port = tun_core({connection("C:\\Apps\\Chrome\\chrome.exe", "chrome.exe")});
-    mixed_port.tun_stack.clear();
+    mixed_port.tun_enabled = false;
     s.core_infos.push_back(mixed_port);
     GraphBuilder builder(s);
     const std::string tun = draw_tun(builder);
@@ -149,6 +151,7 @@ TEST(TunCapture, TunWithoutRuntimeDataGetsOnlyTheOwnerRow) {
     const NodeItem& owner = row(n.items, "owner");
     EXPECT_EQ((Ids{owner.v, owner.status, owner.meta, owner.role}),
               (Ids{"owner not exposed", "WARN", "no matching runtime API/process evidence", "prop"}));
+    EXPECT_FALSE(test::has_row(n, "stack")) << "no core enables a TUN";
     EXPECT_EQ(builder.nodes().size(), 1u);
     EXPECT_FALSE(builder.runtime_proxy_observed());
 }
@@ -163,6 +166,7 @@ TEST(TunCapture, WholeSmallCaptureAsWritten) {
         connection("C:\\Apps\\Chrome\\chrome.exe", "chrome.exe"),
         connection("C:\\Unknown\\ghost.exe", "ghost.exe"),
     }));
+    s.core_infos.back().tun_stack.clear(); // an enabled TUN needs no stack line
     RunContext context(s);
     const GraphDocument doc = build_graph(context, {});
     const auto json = nlohmann::ordered_json::parse(graph_json_text(doc));
@@ -215,6 +219,7 @@ TEST(TunCapture, WholeSmallCaptureAsWritten) {
         R"j("bad":false,"confidence":0.86,"evidence":"runtime API process name"}])j");
 
     EXPECT_FALSE(test::has_row(node(doc, "tun-12-l1"), "owner"));
+    EXPECT_EQ(row(node(doc, "tun-12-l1"), "stack").v, "mihomo.exe (PID 4242)");
 }
 
 TEST(TunCapture, ProcessRecurringAlongOnePathIsCutOnTheFourthEncounter) {
@@ -298,7 +303,7 @@ TEST(FlowContexts, AProcessReachedAgainKeepsOneMergedEntryRow) {
     s.core_infos.push_back(tun_core({connection("", "curl", "", {})}));
     // A second core saw the same process: its flows join the same node.
     CoreInfo other = tun_core({connection("", "curl", "MATCH", {"B"})}, 77);
-    other.tun_stack.clear();
+    other.tun_enabled = false;
     s.core_infos.push_back(other);
     GraphBuilder builder(s);
     const std::string id = draw_process_node(builder, kCurlPid, 1);

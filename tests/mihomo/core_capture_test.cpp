@@ -108,6 +108,7 @@ TEST(CaptureCore, ReadsTheConfigurationProbesEveryCandidateAndListsTheLiveOnesCo
     EXPECT_EQ(core.secret, "p@ss word");
     EXPECT_EQ(core.find_process_mode, "always");
     EXPECT_EQ(core.tun_stack, ""); // the stack key above the tun block is not the tun's
+    EXPECT_TRUE(core.tun_enabled);
     ASSERT_EQ(core.outbound_proxies.size(), 1u);
     EXPECT_EQ(core.outbound_proxies[0].server, "198.51.100.7");
 

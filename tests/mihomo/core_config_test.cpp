@@ -121,28 +121,58 @@ TEST(TopLevelValue, FirstMatchingLineUnquoted) {
     EXPECT_EQ(top_level_value(config_lines("axb: 1\n"), "a.b"), "");
 }
 
+TEST(TunValue, EnableDeviceAndStackOfTheTunBlock) {
+    const auto lines = config_lines("stack: system\n"
+                                    "enable: true\n"
+                                    "tun: # on\n"
+                                    "  enable: True # was false\n"
+                                    "  device: Meta # name\n"
+                                    "dns:\n"
+                                    "  stack: gvisor\n");
+    EXPECT_EQ(tun_value(lines, "enable"), "True");
+    EXPECT_EQ(tun_value(lines, "device"), "Meta");
+    EXPECT_EQ(tun_value(lines, "stack"), "");
+    for (const char* on : {"true", "TRUE", "yes", "on"})
+        EXPECT_TRUE(is_true_value(on)) << on;
+    for (const char* off : {"false", "", "1", "enable"})
+        EXPECT_FALSE(is_true_value(off)) << off;
+
+    // A stack line alone enables no TUN; "enable: true" does, with or without one.
+    const auto read = [](const std::string& text) {
+        return read_core_config("mihomo -f /c.yaml", [&](const std::string&) -> std::optional<std::string> {
+            return text;
+        });
+    };
+    EXPECT_FALSE(read("tun:\n  enable: false\n  stack: system\n").tun_enabled);
+    EXPECT_FALSE(read("tun:\n  stack: system\n").tun_enabled);
+    const CoreConfig enabled = read("tun:\n  enable: true\n  device: utun9\n");
+    EXPECT_TRUE(enabled.tun_enabled);
+    EXPECT_EQ(enabled.tun_device, "utun9");
+    EXPECT_EQ(enabled.tun_stack, "");
+}
+
 TEST(TunStack, OnlyInsideTheTunBlock) {
-    EXPECT_EQ(tun_stack(config_lines("stack: system\n"
+    EXPECT_EQ(tun_value(config_lines("stack: system\n"
                                      "tun:\n"
                                      "  enable: true\n"
                                      "dns:\n"
-                                     "  stack: mixed\n")),
+                                     "  stack: mixed\n"), "stack"),
               "");
-    EXPECT_EQ(tun_stack(config_lines("tun:\n"
+    EXPECT_EQ(tun_value(config_lines("tun:\n"
                                      "  enable: true\n"
                                      "  # a comment line does not end the block\n"
                                      "  stack: \"gvisor\"\n"
-                                     "  stack: system\n")),
+                                     "  stack: system\n"), "stack"),
               "gvisor");
-    EXPECT_EQ(tun_stack(config_lines("tun: {enable: true, stack: mixed}\n  stack: system\n")), "");
+    EXPECT_EQ(tun_value(config_lines("tun: {enable: true, stack: mixed}\n  stack: system\n"), "stack"), "");
 }
 
 TEST(TunStack, WhatEndsTheBlock) {
     // A new key starts at the first column with anything but "#" and has a colon after that.
-    EXPECT_EQ(tun_stack(config_lines("tun:\n#c: x\n:\nplain\n  stack: a\n")), "a");
-    EXPECT_EQ(tun_stack(config_lines("tun:\n::\n  stack: a\n")), "");
-    EXPECT_EQ(tun_stack(config_lines("tun:\ndns :\n  stack: a\n")), "");
-    EXPECT_EQ(tun_stack(config_lines("tun:\n\t\n  stack: a\n")), "a");
+    EXPECT_EQ(tun_value(config_lines("tun:\n#c: x\n:\nplain\n  stack: a\n"), "stack"), "a");
+    EXPECT_EQ(tun_value(config_lines("tun:\n::\n  stack: a\n"), "stack"), "");
+    EXPECT_EQ(tun_value(config_lines("tun:\ndns :\n  stack: a\n"), "stack"), "");
+    EXPECT_EQ(tun_value(config_lines("tun:\n\t\n  stack: a\n"), "stack"), "a");
 }
 
 TEST(TopLevelValue, LongLinesKeepTheirInnerSpace) {
@@ -150,7 +180,7 @@ TEST(TopLevelValue, LongLinesKeepTheirInnerSpace) {
     const auto lines =
         config_lines("tun:\nx" + spaces + "\n  stack: s\nsecret: a" + spaces + "b" + spaces + "\n");
     EXPECT_EQ(top_level_value(lines, "secret"), "a" + spaces + "b");
-    EXPECT_EQ(tun_stack(lines), "s"); // a first-column line without a colon is no key
+    EXPECT_EQ(tun_value(lines, "stack"), "s"); // a first-column line without a colon is no key
 }
 
 TEST(OutboundProxies, CompleteEntriesInOrder) {
