@@ -22,9 +22,12 @@ void collect_core_infos(FactSnapshot& snapshot, const CoreSources& sources) {
         }
         for (const TcpRow& listener : snapshot.tcp_listeners)
             if (listener.pid == candidate.pid) process.listeners.push_back(listener);
-        snapshot.core_infos.push_back(capture_core(process, sources.operations));
+        snapshot.core_infos.push_back(probe_core(process, sources.operations));
         snapshot.core_pids.insert(candidate.pid);
     }
+    keep_one_record_per_controller(snapshot.core_infos, snapshot.tcp_listeners);
+    for (CoreInfo& core : snapshot.core_infos)
+        fetch_connections(core, sources.operations);
 }
 
 CoreSources live_core_sources() {

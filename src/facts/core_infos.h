@@ -15,7 +15,8 @@ struct CoreSources {
     CoreOperations operations;
 };
 
-// The cores are the proxy-like processes with a core's name, each once, in process-list order.
+// The cores are the proxy-like processes with a core's name, each once, in process-list order. A
+// controller that several of them found is asked for its connections once, for the core that owns it.
 void collect_core_infos(FactSnapshot& snapshot, const CoreSources& sources);
 
 // The machine's own process queries, file reads and HTTP client.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -234,6 +235,45 @@ TEST(CollectCoreInfos, OneRecordPerCoreProcessWithItsOwnListeners) {
     EXPECT_EQ(machine.targets(),
               (std::vector<std::string>{"127.0.0.1:20010/version", "127.0.0.1:9090/version",
                                         "127.0.0.1:9097/version"}));
+}
+
+TEST(CollectCoreInfos, AControllerSeveralCoresFoundIsCapturedOnceForItsOwner) {
+    // A GUI named like a core and the core it runs both find the default controller.
+    struct Case {
+        std::vector<std::uint32_t> listening; // pids with a listener on the controller's port
+        std::uint32_t captured;               // the record that keeps the capture
+    };
+    for (const Case& c : {Case{{40}, 40}, Case{{}, 30}, Case{{99}, 30}}) {
+        FactSnapshot s;
+        s.proxy_like_processes = {proxy_like("clash-verge", 30), proxy_like("mihomo", 40)};
+        for (const std::uint32_t pid : c.listening) {
+            TcpRow row;
+            row.local_address = "0.0.0.0";
+            row.local_port = 9090;
+            row.pid = pid;
+            s.tcp_listeners.push_back(row);
+        }
+        FakeMachine machine;
+        machine.replies["127.0.0.1:9090/version"] = {"v", 1, 200};
+        machine.replies["127.0.0.1:9090/connections"] = {kConnections, 1, 200};
+        CoreSources sources;
+        sources.identity = [](std::uint32_t pid) {
+            return platform::ProcessIdentity{pid == 30 ? "/opt/clash-verge" : "/opt/mihomo", "", ""};
+        };
+        sources.operations = machine.operations();
+        collect_core_infos(s, sources);
+
+        ASSERT_EQ(s.core_infos.size(), 2u);
+        const auto targets = machine.targets();
+        EXPECT_EQ(std::count(targets.begin(), targets.end(), "127.0.0.1:9090/connections"), 1);
+        for (const CoreInfo& core : s.core_infos) {
+            const bool keeps = core.pid == c.captured;
+            EXPECT_EQ(core.answered, keeps) << core.pid;
+            EXPECT_EQ(core.live_controller, keeps ? "http://127.0.0.1:9090" : "") << core.pid;
+            EXPECT_EQ(core.connections.size(), keeps ? 1u : 0u) << core.pid;
+            EXPECT_TRUE(core.controller_probes.front().answered) << "the probe itself is kept";
+        }
+    }
 }
 
 // --- The real HTTP client against controllers on loopback.
