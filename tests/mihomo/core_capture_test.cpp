@@ -276,6 +276,41 @@ TEST(CollectCoreInfos, AControllerSeveralCoresFoundIsCapturedOnceForItsOwner) {
     }
 }
 
+TEST(FillRuntimeProcessPaths, TheProcessesAConnectionNamesGetTheirPathOncePerPid) {
+    FactSnapshot s;
+    s.processes[10] = proxy_like("mihomo", 10);
+    s.processes[300] = proxy_like("curl", 300);
+    s.processes[200] = proxy_like("curl", 200);
+    s.processes[7] = proxy_like("Chrome.exe", 7);
+    s.processes[8] = proxy_like("bash", 8);
+    s.processes[9] = ProcessInfo{"tool", "/known/tool", "", 9};
+    for (std::uint32_t pid = 1000; pid < 1000 + kRuntimePathQueries + 5; ++pid)
+        s.processes[pid] = proxy_like("worker", pid);
+    CoreInfo core;
+    for (const auto& [name, path] : std::vector<std::pair<std::string, std::string>>{
+             {"curl", ""}, {"", "C:\\Apps\\chrome.exe"}, {"mihomo", ""}, {"tool", ""}, {"worker", ""}})
+        core.connections.push_back(RuntimeConnection{"{}", name, path, ""});
+    s.core_infos = {core, core}; // the same names from two cores are asked for once
+    std::vector<std::uint32_t> asked;
+    const auto identity = [&](std::uint32_t pid) {
+        asked.push_back(pid);
+        return platform::ProcessIdentity{"/bin/p" + std::to_string(pid), "", ""};
+    };
+    fill_runtime_process_paths(s, identity, {{10, "/opt/mihomo"}});
+
+    // The core's own path was known from its capture; bash is named by no connection.
+    std::vector<std::uint32_t> expected = {7, 200, 300};
+    for (std::uint32_t pid = 1000; expected.size() < kRuntimePathQueries; ++pid)
+        expected.push_back(pid);
+    EXPECT_EQ(asked, expected);
+    EXPECT_EQ(s.processes[10].path, "/opt/mihomo");
+    EXPECT_EQ(s.processes[200].path, "/bin/p200");
+    EXPECT_EQ(s.processes[7].path, "/bin/p7");
+    EXPECT_EQ(s.processes[8].path, "");
+    EXPECT_EQ(s.processes[9].path, "/known/tool");
+    EXPECT_EQ(s.processes[1000 + kRuntimePathQueries + 4].path, "") << "beyond the budget";
+}
+
 // --- The real HTTP client against controllers on loopback.
 
 std::string header_line(const std::string& request, const std::string& name) {
