@@ -268,6 +268,26 @@ TEST(TunCapture, NodeBudgetStopsNewProcessNodes) {
     EXPECT_TRUE(builder.runtime_proxy_observed());
 }
 
+TEST(TunCapture, ACoreNamingItsDeviceStacksAndCapturesOnThatTunOnly) {
+    FactSnapshot s = tun_host();
+    AdapterInfo vpn = test::graph_adapter(14, "wg0", "10.8.0.2");
+    test::add_interface(s, vpn, "Tunnel", 0.9);
+    s.processes[77] = ProcessInfo{"clash", "", "", 77};
+    s.core_infos.push_back(tun_core({connection("C:\\Apps\\Chrome\\chrome.exe", "chrome.exe")}));
+    s.core_infos.back().tun_device = "meta"; // the device name compares without regard to case
+    s.core_infos.push_back(tun_core({}, 77)); // names no device: may be any TUN
+    s.core_infos.back().tun_stack.clear();
+    GraphBuilder builder(s);
+    const std::string meta = draw_tun(builder);
+    const std::string wg = draw_tun_node(builder, 14, 1, tun_reason(s, 14, "route"));
+    draw_tun_captures(builder);
+
+    EXPECT_EQ(row(*builder.find_node(meta), "stack").v, "mihomo.exe (PID 4242, stack gvisor), clash (PID 77)");
+    EXPECT_EQ(row(*builder.find_node(wg), "stack").v, "clash (PID 77)");
+    EXPECT_TRUE(test::has_row(*builder.find_node(meta), "capture-100"));
+    EXPECT_EQ(row(*builder.find_node(wg), "owner").v, "owner not exposed");
+}
+
 TEST(FlowContexts, FifteenContextsListTwelveAndAMoreRow) {
     FactSnapshot s = tun_host();
     std::vector<RuntimeConnection> connections;
