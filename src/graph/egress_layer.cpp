@@ -202,7 +202,17 @@ void draw_alternate_routes(GraphPass& pass) {
                          "standby IPv4 default route · not selected by the OS · effective metric " + metric);
     }
     for (const PhysicalCandidate& candidate : snapshot.physical_candidates_v6) {
-        if (drawn.contains({kFamilyIpv6, candidate.if_index})) continue;
+        if (drawn.contains({kFamilyIpv6, candidate.if_index})) {
+            // The selected IPv6 route on the carrier the IPv4 route already drew: its chain hangs on
+            // the shared adapter node, and the row names it without a second edge to that node.
+            const bool selected = snapshot.best_route_v6 && snapshot.best_route_v6->if_index == candidate.if_index;
+            const bool shared = snapshot.best_route_v4 && snapshot.best_route_v4->if_index == candidate.if_index;
+            if (selected && shared)
+                builder.add_row(kSourceNodeId, make_row(alternate_row_id("route6-", candidate), "route6",
+                                                        candidate.name, kStatusOk, "selected IPv6 default route",
+                                                        kRoleProp));
+            continue;
+        }
         const std::string head = draw_standby_chain(pass, candidate);
         const std::string row_id = alternate_row_id("route6-", candidate);
         builder.add_row(kSourceNodeId, make_row(row_id, "route6(alt)", candidate.name, kStatusWarn,

@@ -15,6 +15,7 @@ namespace wirelux {
 namespace {
 
 constexpr std::int64_t kOwnerLayer = 1;
+constexpr const char* kHiddenOwner = "owner not visible to this user";
 constexpr const char* kBypassSuffix = "direct/bypass OS route; explicit local proxy policy resolved";
 
 std::string source_word(std::string_view source) {
@@ -98,6 +99,26 @@ void draw_remote_endpoint(GraphBuilder& builder, const ConfiguredProxy& proxy, c
                                             proxy.source + " configuration only", kRoleOut));
     builder.add_edge(kSourceNodeId, row_id, node, kEdgePolicy, 0.65,
                      proxy.source + " · configuration only; runtime use not observed");
+}
+
+// A listener serves the endpoint, but the socket table could not name its process (another user's,
+// seen without the privilege to read its sockets): the entry is resolved to a listener, not an owner.
+void draw_hidden_owner(GraphBuilder& builder, const ConfiguredProxy& proxy, const std::string& row_id,
+                       const std::string& key) {
+    const std::string& endpoint = proxy.endpoint.endpoint;
+    const std::string node = builder.add_node(
+        "cfgproxy-hidden-" + key, "Configured Proxy", endpoint + " · " + kHiddenOwner, kNodeCore, kStatusWarn,
+        false,
+        {make_row("address", "addr", endpoint, kStatusOk, "configured local endpoint has a TCP listener",
+                  kRoleAddr),
+         make_row("owner", "owner", kHiddenOwner, kStatusWarn, "listener owner process id not reported",
+                  kRoleProp)});
+    builder.add_row(kSourceNodeId, make_row(row_id, "proxy", endpoint, kStatusWarn,
+                                            proxy.source + " + configured endpoint + local listener · " +
+                                                kHiddenOwner,
+                                            kRoleOut));
+    builder.add_edge(kSourceNodeId, row_id, node, kEdgePolicy, 1.0,
+                     proxy.source + " configured endpoint + local listener · " + kHiddenOwner);
 }
 
 std::vector<std::string> parts_of(std::string_view text) {
@@ -188,8 +209,11 @@ void draw_configured_proxies(GraphBuilder& builder) {
             continue;
         }
         // A listener whose owner the socket table could not name is neither a resolved owner nor a
-        // dead endpoint; claiming either would be wrong, so it is left to the proxy layers.
-        if (listener->pid == 0) continue;
+        // dead endpoint.
+        if (listener->pid == 0) {
+            if (builder.node_budget_left()) draw_hidden_owner(builder, proxy, row_id, key);
+            continue;
+        }
         owner_drawn = draw_owner(builder, proxy, row_id, listener->pid) || owner_drawn;
     }
     if (owner_drawn) relabel_default_route(builder);

@@ -3,6 +3,7 @@
 #include "graph/flow_contexts.h"
 #include "graph/graph_words.h"
 #include "graph/local_relations.h"
+#include "graph/route_relations.h"
 
 #include <algorithm>
 #include <string_view>
@@ -141,6 +142,7 @@ std::string draw_process_node(GraphBuilder& builder, std::uint32_t pid, std::int
                                              "visual detail capped"));
         rows.push_back(std::move(row));
     }
+    if (auto remote = remote_sockets_row(snapshot, sockets.established)) rows.push_back(std::move(*remote));
     if (core != nullptr && core->answered && !core->live_controller.empty())
         rows.push_back(make_row("api", "API", core->live_controller, kStatusOk, "", kRoleProp));
     if (core != nullptr && !core->find_process_mode.empty())

@@ -7,6 +7,7 @@
 #include "model/address_tests.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace wirelux {
 namespace {
@@ -114,6 +115,45 @@ std::vector<RouteRelation> route_relations(const FactSnapshot& snapshot,
         if (to.confidence > relation->interface.confidence) relation->interface = std::move(to);
     }
     return relations;
+}
+
+std::vector<RemoteSocketGroup> remote_socket_groups(const FactSnapshot& snapshot,
+                                                    const std::vector<TcpRow>& established) {
+    std::vector<RemoteSocketGroup> groups;
+    for (const TcpRow& socket : established) {
+        if (socket.state != kTcpStateEstablished || is_local_peer(snapshot, socket.remote_address)) continue;
+        const char* family =
+            normalised_address(socket.remote_address).find(':') != std::string::npos ? "IPv6" : "IPv4";
+        SocketInterface to = socket_interface(snapshot, socket);
+        auto group = std::find_if(groups.begin(), groups.end(), [&](const RemoteSocketGroup& g) {
+            return std::string_view(g.family) == family && same_interface(g.interface, to);
+        });
+        if (group == groups.end()) {
+            groups.push_back(RemoteSocketGroup{family, std::move(to), 1});
+            continue;
+        }
+        ++group->sockets;
+        if (to.confidence > group->interface.confidence) group->interface = std::move(to);
+    }
+    return groups;
+}
+
+std::optional<NodeItem> remote_sockets_row(const FactSnapshot& snapshot, const std::vector<TcpRow>& established) {
+    const std::vector<RemoteSocketGroup> groups = remote_socket_groups(snapshot, established);
+    if (groups.empty()) return std::nullopt;
+    std::vector<NodeItem> rows;
+    for (const RemoteSocketGroup& group : groups) {
+        const SocketInterface& to = group.interface;
+        const std::string key = std::string(group.family) + "-" +
+                                (to.if_index ? std::to_string(*to.if_index) : std::string("unknown"));
+        rows.push_back(make_row("remote-route-" + id_token(key), std::string(group.family) + " · " + to.name,
+                                std::to_string(group.sockets) + " socket(s)", status_from_confidence(to.confidence),
+                                to.evidence, kRoleProp));
+    }
+    NodeItem row = make_row("remote-sockets", "remote sockets", std::to_string(groups.size()), "",
+                            "process-wide established sockets; click to inspect route groups", kRoleProp);
+    row.detail = make_detail("Remote socket groups", "passive process-wide evidence", "socket", "", std::move(rows));
+    return row;
 }
 
 std::string route_relation_note(const GraphBuilder& builder, const std::string& node_id, std::uint32_t pid) {

@@ -48,6 +48,22 @@ struct RouteRelation {
 std::vector<RouteRelation> route_relations(const FactSnapshot& snapshot,
                                            const std::vector<TcpRow>& established);
 
+// The sockets of one process to one address family that leave on one interface.
+struct RemoteSocketGroup {
+    const char* family = ""; // "IPv4" or "IPv6"
+    SocketInterface interface;
+    std::size_t sockets = 0;
+};
+
+// The sockets route_relations takes, grouped by family and interface in first-seen order.
+std::vector<RemoteSocketGroup> remote_socket_groups(const FactSnapshot& snapshot,
+                                                    const std::vector<TcpRow>& established);
+
+// The process node's "remote-sockets" summary row, its drill-down one "remote-route-{group}" row per
+// group ("{family} · {route}", "{n} socket(s)"); absent without a group. The relations themselves,
+// with their edges, are the "route-" rows.
+std::optional<NodeItem> remote_sockets_row(const FactSnapshot& snapshot, const std::vector<TcpRow>& established);
+
 // Why the process's sockets may carry the traffic that reached the node: the configured local
 // proxy's owner, then a process whose runtime flows name a rule, else nothing ties them to a flow.
 std::string route_relation_note(const GraphBuilder& builder, const std::string& node_id, std::uint32_t pid);

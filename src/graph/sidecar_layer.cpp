@@ -30,8 +30,9 @@ std::string score_text(double score) {
     return two_decimals_text(rounded);
 }
 
+// A resolver that replied without an address still has its measured time; only no reply is "T/O".
 std::string dns_latency(const DnsProbeResult& result) {
-    return latency_text(result.ok, result.elapsed);
+    return latency_text(true, result.elapsed);
 }
 
 NodeItem resolver_row(std::string id, std::string k, const std::string& address, const DnsProbeResult& result,
@@ -154,12 +155,17 @@ void add_resolver_rows(GraphPass& pass, const std::string& node_id, std::uint32_
                        const std::string& title) {
     const AdapterInfo* adapter = find_adapter(pass.snapshot(), if_index);
     if (adapter == nullptr) return;
-    const std::vector<std::string> servers = ipv4_dns_servers(*adapter);
+    const std::vector<std::string>& servers = adapter->dns_servers;
     for (std::size_t i = 0; i < servers.size(); ++i) {
+        const std::string id = "dns-" + id_token(servers[i]);
+        const char* k = i == 0 ? "DNS" : "DNS(备)";
+        if (const std::string skipped = dns_server_skip_reason(servers[i]); !skipped.empty()) {
+            pass.builder.add_row(node_id, make_row(id, k, servers[i], "", skipped, kRoleProp));
+            continue;
+        }
         const DnsProbeResult result = cached_dns(pass.context.dns_cache, pass.dns, servers[i]);
         const std::string sub = i == 0 ? "primary" : "backup " + std::to_string(i);
-        pass.builder.add_row(node_id, resolver_row("dns-" + id_token(servers[i]), i == 0 ? "DNS" : "DNS(备)",
-                                                   servers[i], result, title + " · " + sub));
+        pass.builder.add_row(node_id, resolver_row(id, k, servers[i], result, title + " · " + sub));
     }
 }
 

@@ -3,6 +3,7 @@
 #include "graph/flow_contexts.h"
 #include "graph/graph_words.h"
 #include "graph/process_layer.h"
+#include "graph/tun_node.h"
 
 #include <algorithm>
 
@@ -130,7 +131,7 @@ std::vector<const AttributedConnection*> tun_connections(GraphBuilder& builder) 
     const FactSnapshot& snapshot = builder.snapshot();
     std::vector<const AttributedConnection*> connections;
     for (const AttributedConnection& connection : attributed_connections(builder))
-        if (!snapshot.core_infos[connection.core].tun_stack.empty()) connections.push_back(&connection);
+        if (snapshot.core_infos[connection.core].tun_enabled) connections.push_back(&connection);
     return connections;
 }
 
@@ -150,14 +151,20 @@ void draw_tun_captures(GraphBuilder& builder) {
         if (node == nullptr) continue;
         // Drawing below may move the node list; keep what is needed of the node now.
         const std::int64_t layer = node->layer.value_or(1);
-        if (connections.empty()) {
+        const auto if_index = static_cast<std::uint32_t>(node->if_index.value_or(0));
+        // A core whose configuration names another device routes nothing into this TUN.
+        std::vector<const AttributedConnection*> into;
+        for (const AttributedConnection* connection : connections)
+            if (core_runs_tun(builder.snapshot(), builder.snapshot().core_infos[connection->core], if_index))
+                into.push_back(connection);
+        if (into.empty()) {
             builder.put_row(tun, make_row("owner", "capture", "owner not exposed", kStatusWarn,
                                           "no matching runtime API/process evidence", kRoleProp));
             continue;
         }
         builder.note_runtime_proxy_seen();
         Descent descent{builder, {}};
-        capture_from(descent, tun, layer, connections, "TUN capture");
+        capture_from(descent, tun, layer, into, "TUN capture");
     }
 }
 

@@ -12,16 +12,19 @@
 namespace wirelux {
 namespace {
 
-// The proxy cores that run a TUN stack; the snapshot does not say which TUN each one owns.
-std::optional<NodeItem> stack_row(const FactSnapshot& snapshot) {
+// The proxy cores whose configuration enables a TUN on this adapter: the one it names by device, or
+// any TUN when it names none.
+std::optional<NodeItem> stack_row(const FactSnapshot& snapshot, std::uint32_t if_index) {
     std::vector<std::string> cores;
     for (const CoreInfo& core : snapshot.core_infos) {
-        if (core.tun_stack.empty()) continue;
+        if (!core_runs_tun(snapshot, core, if_index)) continue;
         const auto process = snapshot.processes.find(core.pid);
         const std::string pid = "PID " + std::to_string(core.pid);
-        cores.push_back(process != snapshot.processes.end()
-                            ? process->second.name + " (" + pid + ", stack " + core.tun_stack + ")"
-                            : pid + " (stack " + core.tun_stack + ")");
+        const std::string stack = core.tun_stack.empty() ? "" : "stack " + core.tun_stack;
+        if (process != snapshot.processes.end())
+            cores.push_back(process->second.name + " (" + pid + (stack.empty() ? "" : ", " + stack) + ")");
+        else
+            cores.push_back(pid + (stack.empty() ? "" : " (" + stack + ")"));
     }
     if (cores.empty()) return std::nullopt;
     const bool several = cores.size() > 1;
@@ -30,6 +33,13 @@ std::optional<NodeItem> stack_row(const FactSnapshot& snapshot) {
 }
 
 } // namespace
+
+bool core_runs_tun(const FactSnapshot& snapshot, const CoreInfo& core, std::uint32_t if_index) {
+    if (!core.tun_enabled) return false;
+    if (core.tun_device.empty()) return true;
+    const AdapterInfo* adapter = find_adapter(snapshot, if_index);
+    return adapter != nullptr && to_lower_ascii(adapter->friendly_name) == to_lower_ascii(core.tun_device);
+}
 
 TunReason tun_reason(const FactSnapshot& snapshot, std::uint32_t if_index, std::string reason) {
     const InterfaceAssessment* view = interface_view(snapshot, if_index);
@@ -63,7 +73,7 @@ std::string draw_tun_node(GraphBuilder& builder, std::uint32_t if_index, std::in
         rows.push_back(make_row("service", "service", view->service, "", "driver service", kRoleProp));
     if (!reason.reason_text.empty())
         rows.push_back(make_row("signals", "signals", reason.reason_text, "", "", kRoleProp));
-    if (auto stack = stack_row(snapshot)) rows.push_back(std::move(*stack));
+    if (auto stack = stack_row(snapshot, if_index)) rows.push_back(std::move(*stack));
 
     const std::string kind_text = view != nullptr && view->role == kRoleTunnel
                                       ? "virtual/tunnel adapter"

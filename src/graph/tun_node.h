@@ -16,6 +16,10 @@ struct TunReason {
 
 // The reason confidence and text of a tunnel-like interface: its assessment's role confidence and
 // evidence, or 0.7 and the route-selection evidence when the interface was not assessed.
+// Whether the core's configuration enables a TUN that may be this adapter: the TUN its device names,
+// or any TUN when it names none.
+bool core_runs_tun(const FactSnapshot& snapshot, const CoreInfo& core, std::uint32_t if_index);
+
 TunReason tun_reason(const FactSnapshot& snapshot, std::uint32_t if_index, std::string reason);
 
 // Draws "tun-{ifIndex}-l{layer}" once and returns its id.

@@ -28,6 +28,8 @@ ProcessIdentity query_process(std::uint32_t pid) {
     ProcessIdentity identity;
     if (const auto link = read_proc_link(AT_FDCWD, proc_path(pid, "exe").c_str()))
         identity.image_path = image_path_from_exe_link(*link, names_a_file(*link));
+    if (const auto link = read_proc_link(AT_FDCWD, proc_path(pid, "cwd").c_str()))
+        identity.working_directory = image_path_from_exe_link(*link, names_a_file(*link));
     identity.command_line = command_line_from_proc_cmdline(
         read_proc_file(proc_path(pid, "cmdline"), kMaxCommandLineBytes).value_or(std::string()));
     return identity;

@@ -41,6 +41,7 @@ struct CoreProcess {
     std::string name;
     std::string image_path;
     std::string command_line;
+    std::string working_directory; // empty when unknown
     std::vector<TcpRow> listeners; // the TCP listeners this process owns
 };
 
@@ -48,9 +49,22 @@ struct CoreProcess {
 // nothing is asked of it.
 CoreInfo capture_core(const CoreProcess& process, const CoreOperations& operations);
 
+// The same without the connections: configuration read and controller candidates probed.
+CoreInfo probe_core(const CoreProcess& process, const CoreOperations& operations);
+
 // The same for a core already known to be of the family, from its configuration: probes every
 // controller candidate at once, then lists the connections of the first that answered.
 void capture_runtime(CoreInfo& core, const std::vector<TcpRow>& listeners, const CoreOperations& operations);
+
+// Asks the core's live controller for its connections; nothing without one.
+void fetch_connections(CoreInfo& core, const CoreOperations& operations);
+
+// Several records may have found the same live controller (a GUI named like a core beside the core it
+// runs, both asking the default address): the controller is one core's, and its connections must be
+// counted once. Each live controller stays with the record whose process owns the listening socket it
+// answers on, else with the first; the others lose it, and the TUN their configuration enables, which
+// the owner runs (their probes stay as they were).
+void keep_one_record_per_controller(std::vector<CoreInfo>& cores, const std::vector<TcpRow>& listeners);
 
 // The file reader the live capture uses: the platform's bounded read, cut back to whole lines.
 std::optional<std::string> read_core_config_file(const std::string& path);

@@ -59,7 +59,110 @@ std::optional<std::string_view> value_after(const Regex& prefix, std::string_vie
     return trim(line.substr(found->position() + found->length()));
 }
 
+// Whether the line opens the top-level block "key:" (nothing but a comment after the colon).
+bool is_block_start(std::string_view line, std::string_view key) {
+    if (!line.starts_with(key)) return false;
+    line.remove_prefix(key.size());
+    while (!line.empty() && is_white(line.front()))
+        line.remove_prefix(1);
+    return line.starts_with(':') && scalar_value(line.substr(1)).empty();
+}
+
+// The members of a one-line flow mapping "{k: v, k: v}" that starts at the line's first "{", split
+// at the commas of its own level outside quotes. Absent when the mapping is not closed on the line.
+std::optional<std::vector<std::string_view>> flow_members(std::string_view line) {
+    const std::size_t open = line.find('{');
+    if (open == std::string_view::npos) return std::nullopt;
+    std::vector<std::string_view> members;
+    std::size_t depth = 0;
+    std::size_t start = open + 1;
+    char quote = 0;
+    char last = '{'; // the last character outside quotes that is not white space
+    for (std::size_t i = open; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quote != 0) {
+            if (quote == '"' && c == '\\')
+                ++i;
+            else if (c == quote && quote == '\'' && i + 1 < line.size() && line[i + 1] == '\'')
+                ++i;
+            else if (c == quote)
+                quote = 0;
+            continue;
+        }
+        // A quote opens a quoted scalar only where a scalar starts; elsewhere it is a character.
+        if ((c == '"' || c == '\'') && std::string_view("{[,:").find(last) != std::string_view::npos) {
+            quote = c;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            if (--depth == 0) {
+                members.push_back(line.substr(start, i - start));
+                return members;
+            }
+        } else if (c == ',' && depth == 1) {
+            members.push_back(line.substr(start, i - start));
+            start = i + 1;
+        }
+        if (!is_white(c)) last = c;
+    }
+    return std::nullopt;
+}
+
+// A flow-mapping entry "- {name: a, server: h, port: 1}" of the proxies list.
+std::optional<OutboundProxy> flow_proxy(std::string_view line) {
+    std::string_view rest = trim(line);
+    if (!rest.starts_with('-')) return std::nullopt;
+    rest = trim(rest.substr(1));
+    if (!rest.starts_with('{')) return std::nullopt;
+    const auto members = flow_members(rest);
+    if (!members) return std::nullopt;
+    OutboundProxy proxy;
+    for (const std::string_view member : *members) {
+        const std::size_t colon = member.find(':');
+        if (colon == std::string_view::npos) continue;
+        const std::string key = unquote(member.substr(0, colon));
+        const std::string value = unquote(member.substr(colon + 1));
+        if (key == "name")
+            proxy.name = value;
+        else if (key == "type")
+            proxy.type = value;
+        else if (key == "server")
+            proxy.server = value;
+        else if (key == "port")
+            proxy.port = port_number(value);
+    }
+    return proxy;
+}
+
 } // namespace
+
+std::string scalar_value(std::string_view text) {
+    text = trim(text);
+    std::size_t scan = 0;
+    if (!text.empty() && (text.front() == '"' || text.front() == '\'')) {
+        const char quote = text.front();
+        std::size_t i = 1;
+        for (; i < text.size(); ++i) {
+            if (quote == '"' && text[i] == '\\') {
+                ++i;
+            } else if (text[i] == quote) {
+                if (quote == '\'' && i + 1 < text.size() && text[i + 1] == '\'') {
+                    ++i;
+                    continue;
+                }
+                break;
+            }
+        }
+        scan = std::min(i + 1, text.size()); // an unclosed quote runs to the end: no comment
+    }
+    for (std::size_t i = scan; i < text.size(); ++i) {
+        if (text[i] == '#' && (i == 0 || is_white(text[i - 1]))) {
+            text = text.substr(0, i);
+            break;
+        }
+    }
+    return unquote(text);
+}
 
 std::string command_line_option(std::string_view command_line, std::string_view name) {
     const Regex pattern(std::string(R"((?:^|\s)--?)") + escape_regex(name) +
@@ -77,16 +180,19 @@ bool is_absolute_path(std::string_view path) {
     return drive && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
 }
 
-std::string config_file_path(std::string_view command_line) {
+std::string config_file_path(std::string_view command_line, std::string_view working_directory) {
     const std::string directory = command_line_option(command_line, "d");
     const std::string file = command_line_option(command_line, "f");
     if (file.empty())
         return directory.empty() ? std::string() : join_config_directory(directory, "config.yaml");
-    if (is_absolute_path(file) || directory.empty()) return file;
-    return join_config_directory(directory, file);
+    if (is_absolute_path(file)) return file;
+    if (!directory.empty()) return join_config_directory(directory, file);
+    if (is_absolute_path(working_directory)) return join_config_directory(working_directory, file);
+    return file;
 }
 
 std::vector<std::string> config_lines(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -120,28 +226,31 @@ std::string top_level_value(const std::vector<std::string>& lines, std::string_v
     const Regex prefix(pattern);
     for (const std::string& line : lines) {
         if (!line.starts_with(key)) continue; // the pattern cannot match; spares the engine
-        if (const auto value = value_after(prefix, line)) return unquote(*value);
+        if (const auto value = value_after(prefix, line)) return scalar_value(*value);
     }
     return {};
 }
 
-std::string tun_stack(const std::vector<std::string>& lines) {
-    static const Regex start(R"(^tun\s*:\s*$)");
-    static const Regex stack(R"(^\s+stack\s*:\s*)");
+std::string tun_value(const std::vector<std::string>& lines, std::string_view key) {
+    const Regex stack(R"(^\s+)" + escape_regex(key) + R"(\s*:\s*)");
     bool inside = false;
     for (const std::string& line : lines) {
         if (!inside) {
-            inside = start.search(line);
+            inside = is_block_start(line, "tun");
             continue;
         }
         if (is_block_end(line)) return {};
-        if (const auto value = value_after(stack, line)) return unquote(*value);
+        if (const auto value = value_after(stack, line)) return scalar_value(*value);
     }
     return {};
 }
 
+bool is_true_value(std::string_view value) {
+    const std::string lower = to_lower_ascii(value);
+    return lower == "true" || lower == "yes" || lower == "on";
+}
+
 std::vector<OutboundProxy> outbound_proxies(const std::vector<std::string>& lines) {
-    static const Regex start(R"(^proxies\s*:\s*$)");
     static const Regex entry(R"(^\s*-\s+name\s*:\s*)");
     static const Regex field(R"(^\s+(type|server|port)\s*:\s*)");
     std::vector<OutboundProxy> proxies;
@@ -155,17 +264,23 @@ std::vector<OutboundProxy> outbound_proxies(const std::vector<std::string>& line
     bool inside = false;
     for (const std::string& line : lines) {
         if (!inside) {
-            inside = start.search(line);
+            inside = is_block_start(line, "proxies");
             continue;
         }
         if (is_block_end(line)) break;
         if (const auto name = value_after(entry, line)) {
             finish();
             open = true;
-            current.name = unquote(*name);
+            current.name = scalar_value(*name);
+        } else if (auto flow = flow_proxy(line)) {
+            finish();
+            open = true;
+            current = std::move(*flow);
+            finish();
+            open = false; // the mapping is whole; indented fields after it belong to no entry
         } else if (const auto set = field.find(line); set && open) {
             // A quoted YAML scalar means the same value as the bare one ("443" is port 443).
-            const std::string value = unquote(line.substr(set->position() + set->length()));
+            const std::string value = scalar_value(line.substr(set->position() + set->length()));
             if (set->group(1) == "type")
                 current.type = value;
             else if (set->group(1) == "server")
@@ -178,9 +293,10 @@ std::vector<OutboundProxy> outbound_proxies(const std::vector<std::string>& line
     return proxies;
 }
 
-CoreConfig read_core_config(std::string_view command_line, const ConfigFileReader& read_file) {
+CoreConfig read_core_config(std::string_view command_line, const ConfigFileReader& read_file,
+                            std::string_view working_directory) {
     CoreConfig config;
-    config.config_path = config_file_path(command_line);
+    config.config_path = config_file_path(command_line, working_directory);
     std::vector<std::string> lines;
     if (!config.config_path.empty() && read_file) {
         if (std::optional<std::string> text = read_file(config.config_path)) lines = config_lines(*text);
@@ -192,7 +308,9 @@ CoreConfig read_core_config(std::string_view command_line, const ConfigFileReade
     config.secret = command_line_option(command_line, "secret");
     if (config.secret.empty()) config.secret = top_level_value(lines, "secret");
     config.find_process_mode = top_level_value(lines, "find-process-mode");
-    config.tun_stack = tun_stack(lines);
+    config.tun_stack = tun_value(lines, "stack");
+    config.tun_enabled = is_true_value(tun_value(lines, "enable"));
+    config.tun_device = tun_value(lines, "device");
     config.outbound_proxies = outbound_proxies(lines);
     return config;
 }

@@ -34,6 +34,8 @@ struct CoreInfo {
     std::string secret;
     std::string find_process_mode;
     std::string tun_stack;
+    bool tun_enabled = false; // the configuration enables a TUN
+    std::string tun_device;   // the TUN's interface name, when the configuration names it
     std::vector<OutboundProxy> outbound_proxies;
     std::vector<ControllerProbe> controller_probes;
     std::string live_controller;

@@ -14,6 +14,7 @@ namespace wirelux::platform {
 struct ProcessIdentity {
     std::string image_path;
     std::string command_line;
+    std::string working_directory; // empty where the system does not expose another process's
 };
 
 ProcessIdentity query_process(std::uint32_t pid);

@@ -32,7 +32,7 @@ std::vector<std::string> dns_targets(const FactSnapshot& snapshot, const std::ma
     std::vector<std::string> list;
     for (const AdapterInfo& adapter : snapshot.adapters) {
         if (!adapter.oper_up) continue;
-        for (const std::string& server : ipv4_dns_servers(adapter))
+        for (const std::string& server : queried_dns_servers(adapter))
             add_target(list, cache, server);
     }
     for (const char* target : kFixedDnsTargets) add_target(list, cache, target);

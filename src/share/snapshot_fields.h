@@ -224,6 +224,8 @@ template <FieldsOf<CoreInfo> R, class V> void visit_fields(R& r, V&& visit) {
     visit("secret", r.secret);
     visit("findProcessMode", r.find_process_mode);
     visit("tunStack", r.tun_stack);
+    visit("tunEnabled", r.tun_enabled);
+    visit("tunDevice", r.tun_device);
     visit("outboundProxies", r.outbound_proxies);
     visit("controllerProbes", r.controller_probes);
     visit("liveController", r.live_controller);

@@ -52,7 +52,9 @@ AdapterInfo convert_adapter(const IP_ADAPTER_ADDRESSES& entry, const GuidLookup&
     if (guid_of) adapter.guid = guid_of(entry.Luid);
     adapter.luid = entry.Luid.Value;
     adapter.link_speed_bps = entry.TransmitLinkSpeed;
-    adapter.if_index = entry.IfIndex;
+    // IfIndex is 0 on an interface without IPv4 (the Teredo pseudo-interface, an IPv6-only VPN); its
+    // IPv6 index is the same interface's index and keys it apart from every other such adapter.
+    adapter.if_index = entry.IfIndex != 0 ? entry.IfIndex : entry.Ipv6IfIndex;
     adapter.ipv6_if_index = entry.Ipv6IfIndex;
     adapter.if_type = entry.IfType;
     adapter.mtu = entry.Mtu;

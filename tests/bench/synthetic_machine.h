@@ -32,7 +32,7 @@ inline BusyMachine busy_machine(std::size_t listeners, std::size_t rows, std::ui
         const std::string name = kBusyProcessNames[pid % 5];
         m.snapshot.processes[pid] = ProcessInfo{name, {}, {}, pid};
         m.identities.push_back({R"(C:\Program Files\Vendor )" + std::to_string(pid) + "\\" + name,
-                                "\"" + name + "\" --flag " + std::to_string(pid)});
+                                "\"" + name + "\" --flag " + std::to_string(pid), ""});
     }
     static const char* const kAddresses[] = {"127.0.0.1", "0.0.0.0", "::", "::1", "192.168.1.10"};
     for (std::size_t i = 0; i < listeners; ++i) {

@@ -52,7 +52,7 @@ struct Machine {
     void process(std::uint32_t pid, const std::string& name, const std::string& path = {},
                  const std::string& command_line = {}) {
         snapshot.processes[pid] = ProcessInfo{name, {}, {}, pid};
-        identities[pid] = {path, command_line};
+        identities[pid] = {path, command_line, ""};
     }
     void listen(const std::string& address, std::uint16_t port, std::uint32_t pid) {
         snapshot.tcp_rows.push_back(listening(address, port, pid));

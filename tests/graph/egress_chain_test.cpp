@@ -282,6 +282,7 @@ TEST(CarrierChain, Ipv6OnTheIpv4InterfaceSharesTheAdapterWithoutASecondEdge) {
     s.adapters[0].ipv6.push_back({"2001:db8::20", 64});
     test::select_v6(s, 7, "fe80::1");
     s.internet_v6_ok = false;
+    s.physical_candidates_v6 = {test::candidate(7, "Ethernet", "fe80::1", 256, kFamilyIpv6)};
     RunContext context(s);
     prefill(context, {"192.168.1.1", "223.5.5.5", "fe80::1%7"});
     test::RecordingEcho echo; // the IPv6 internet target does not answer
@@ -292,6 +293,10 @@ TEST(CarrierChain, Ipv6OnTheIpv4InterfaceSharesTheAdapterWithoutASecondEdge) {
     const NodeItem& v6 = row(node(doc, "app"), "default-v6");
     EXPECT_EQ(v6.meta, "same interface as IPv4 selected route");
     EXPECT_EQ(v6.role, "prop");
+    // The selected IPv6 route keeps its own row on the carrier already drawn, without an edge.
+    const NodeItem& route6 = row(node(doc, "app"), "route6-7-fe80_1_7");
+    EXPECT_EQ((Ids{route6.k, route6.v, route6.status, route6.meta, route6.role}),
+              (Ids{"route6", "Ethernet", "OK", "selected IPv6 default route", "prop"}));
 
     const GraphNode& nic = node(doc, "nic-7");
     EXPECT_EQ(row(nic, "ipv6").v, "2001:db8::20");

@@ -46,6 +46,7 @@ CoreInfo tun_core(std::vector<RuntimeConnection> connections, std::uint32_t pid 
     CoreInfo core;
     core.pid = pid;
     core.tun_stack = "gvisor";
+    core.tun_enabled = true;
     core.answered = true;
     core.live_controller = "http://127.0.0.1:9090";
     core.connections = std::move(connections);
@@ -132,9 +133,10 @@ TEST(RuntimeAttribution, RuleAndChainComeFromTheConnectionObject) {
 
 TEST(TunCapture, TunWithoutRuntimeDataGetsOnlyTheOwnerRow) {
     FactSnapshot s = tun_host();
-    // Attributable connections, but from a core without a TUN stack: they never crossed the TUN.
+    // Attributable connections, but from a core whose TUN is off (a stack line alone enables none):
+    // they never crossed the TUN.
     CoreInfo mixed_port = tun_core({connection("C:\\Apps\\Chrome\\chrome.exe", "chrome.exe")});
-    mixed_port.tun_stack.clear();
+    mixed_port.tun_enabled = false;
     s.core_infos.push_back(mixed_port);
     GraphBuilder builder(s);
     const std::string tun = draw_tun(builder);
@@ -149,6 +151,7 @@ TEST(TunCapture, TunWithoutRuntimeDataGetsOnlyTheOwnerRow) {
     const NodeItem& owner = row(n.items, "owner");
     EXPECT_EQ((Ids{owner.v, owner.status, owner.meta, owner.role}),
               (Ids{"owner not exposed", "WARN", "no matching runtime API/process evidence", "prop"}));
+    EXPECT_FALSE(test::has_row(n, "stack")) << "no core enables a TUN";
     EXPECT_EQ(builder.nodes().size(), 1u);
     EXPECT_FALSE(builder.runtime_proxy_observed());
 }
@@ -163,6 +166,7 @@ TEST(TunCapture, WholeSmallCaptureAsWritten) {
         connection("C:\\Apps\\Chrome\\chrome.exe", "chrome.exe"),
         connection("C:\\Unknown\\ghost.exe", "ghost.exe"),
     }));
+    s.core_infos.back().tun_stack.clear(); // an enabled TUN needs no stack line
     RunContext context(s);
     const GraphDocument doc = build_graph(context, {});
     const auto json = nlohmann::ordered_json::parse(graph_json_text(doc));
@@ -215,6 +219,7 @@ TEST(TunCapture, WholeSmallCaptureAsWritten) {
         R"j("bad":false,"confidence":0.86,"evidence":"runtime API process name"}])j");
 
     EXPECT_FALSE(test::has_row(node(doc, "tun-12-l1"), "owner"));
+    EXPECT_EQ(row(node(doc, "tun-12-l1"), "stack").v, "mihomo.exe (PID 4242)");
 }
 
 TEST(TunCapture, ProcessRecurringAlongOnePathIsCutOnTheFourthEncounter) {
@@ -263,6 +268,26 @@ TEST(TunCapture, NodeBudgetStopsNewProcessNodes) {
     EXPECT_TRUE(builder.runtime_proxy_observed());
 }
 
+TEST(TunCapture, ACoreNamingItsDeviceStacksAndCapturesOnThatTunOnly) {
+    FactSnapshot s = tun_host();
+    AdapterInfo vpn = test::graph_adapter(14, "wg0", "10.8.0.2");
+    test::add_interface(s, vpn, "Tunnel", 0.9);
+    s.processes[77] = ProcessInfo{"clash", "", "", 77};
+    s.core_infos.push_back(tun_core({connection("C:\\Apps\\Chrome\\chrome.exe", "chrome.exe")}));
+    s.core_infos.back().tun_device = "meta"; // the device name compares without regard to case
+    s.core_infos.push_back(tun_core({}, 77)); // names no device: may be any TUN
+    s.core_infos.back().tun_stack.clear();
+    GraphBuilder builder(s);
+    const std::string meta = draw_tun(builder);
+    const std::string wg = draw_tun_node(builder, 14, 1, tun_reason(s, 14, "route"));
+    draw_tun_captures(builder);
+
+    EXPECT_EQ(row(*builder.find_node(meta), "stack").v, "mihomo.exe (PID 4242, stack gvisor), clash (PID 77)");
+    EXPECT_EQ(row(*builder.find_node(wg), "stack").v, "clash (PID 77)");
+    EXPECT_TRUE(test::has_row(*builder.find_node(meta), "capture-100"));
+    EXPECT_EQ(row(*builder.find_node(wg), "owner").v, "owner not exposed");
+}
+
 TEST(FlowContexts, FifteenContextsListTwelveAndAMoreRow) {
     FactSnapshot s = tun_host();
     std::vector<RuntimeConnection> connections;
@@ -298,7 +323,7 @@ TEST(FlowContexts, AProcessReachedAgainKeepsOneMergedEntryRow) {
     s.core_infos.push_back(tun_core({connection("", "curl", "", {})}));
     // A second core saw the same process: its flows join the same node.
     CoreInfo other = tun_core({connection("", "curl", "MATCH", {"B"})}, 77);
-    other.tun_stack.clear();
+    other.tun_enabled = false;
     s.core_infos.push_back(other);
     GraphBuilder builder(s);
     const std::string id = draw_process_node(builder, kCurlPid, 1);

@@ -132,6 +132,31 @@ TEST(ConfiguredProxy, LocalEndpointWithoutListenerIsAFailedConfiguredNode) {
     EXPECT_EQ(doc.interception.display_level, "LOW");
 }
 
+TEST(ConfiguredProxy, ListenerWhoseOwnerIsHiddenKeepsItsRowAndNode) {
+    // Another user's proxy: the socket table lists the listener without a process id.
+    FactSnapshot s = proxied_host();
+    s.proxy_environment["HTTP_PROXY"] = "http://127.0.0.1:7890";
+    s.tcp_listeners = {listener("127.0.0.1", 7890, 0)};
+    const GraphDocument doc = build(s);
+
+    const GraphNode& hidden = node(doc, "cfgproxy-hidden-127_0_0_1_7890");
+    EXPECT_EQ((Ids{hidden.label, hidden.sub, hidden.kind, hidden.status}),
+              (Ids{"Configured Proxy", "127.0.0.1:7890 · owner not visible to this user", "core", "WARN"}));
+    EXPECT_EQ(row(hidden, "owner").v, "owner not visible to this user");
+    const NodeItem& policy = row(node(doc, "app"), kLocalKey);
+    EXPECT_EQ((Ids{policy.k, policy.v, policy.status, policy.meta}),
+              (Ids{"proxy", "127.0.0.1:7890", "WARN",
+                   "HTTP_PROXY + configured endpoint + local listener · owner not visible to this user"}));
+    const auto to_hidden = edge(doc, "app", kLocalKey, hidden.id);
+    ASSERT_TRUE(to_hidden);
+    EXPECT_EQ(to_hidden->kind, "policy");
+    EXPECT_FALSE(to_hidden->bad);
+    // No process was resolved: nothing is drawn for pid 0 and the OS route stays the main path.
+    const Ids ids = test::node_ids(doc);
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), "proc-0-l1"), 0);
+    EXPECT_EQ(edge(doc, "app", "default", "nic-7")->kind, "main");
+}
+
 TEST(ConfiguredProxy, RemoteWinInetEndpointIsConfigurationOnly) {
     FactSnapshot s = proxied_host();
     s.wininet_enable = true;

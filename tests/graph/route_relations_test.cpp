@@ -122,6 +122,13 @@ TEST(RouteRelations, OneRelationPerInterfaceCountingOnlyOutboundSockets) {
             outbound("192.168.1.20", "192.168.1.20"), outbound("10.8.0.2", "::ffff:10.8.0.2"), // this host
             TcpRow{"192.168.1.20", "1.1.1.1", kTcpStateListen, kApp, 80, 0}});
     ASSERT_EQ(relations.size(), 3u);
+    // Grouped by family as well, Wi-Fi's IPv4-mapped peer stays with IPv4.
+    const std::vector<RemoteSocketGroup> groups = remote_socket_groups(
+        s, {outbound("192.168.1.20", "1.1.1.1"), outbound("fd00::5", "2606:4700::1"),
+            outbound("192.168.1.20", "::ffff:1.0.0.1"), outbound("172.16.0.5", "8.8.4.4")});
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ((Ids{groups[0].family, groups[1].family}), (Ids{"IPv4", "IPv6"}));
+    EXPECT_EQ(groups[0].sockets, 3u);
     EXPECT_EQ(relations[0].interface.if_index, 7u);
     EXPECT_EQ(relations[0].sockets, 3u);
     EXPECT_EQ(relations[0].interface.evidence, "live established socket + local source/interface");
@@ -163,7 +170,27 @@ TEST(RouteRelationRows, RowsPerInterfaceWithEdgesOnlyToDrawnInterfaceNodes) {
     EXPECT_EQ(host.builder.nodes().size(), nodes);
 
     const GraphNode& app = host.app_node();
-    EXPECT_EQ(row_ids(app.items), (Ids{"pid", "route-if-7", "route-if-9", "route-if-12", "route-unknown"}));
+    EXPECT_EQ(row_ids(app.items),
+              (Ids{"pid", "remote-sockets", "route-if-7", "route-if-9", "route-if-12", "route-unknown"}));
+    // The summary row groups the same sockets by family and route, each group once.
+    const NodeItem& remote = row(app, "remote-sockets");
+    EXPECT_EQ((Ids{remote.k, remote.v, remote.meta, remote.role}),
+              (Ids{"remote sockets", "4", "process-wide established sockets; click to inspect route groups", "prop"}));
+    ASSERT_TRUE(remote.detail);
+    EXPECT_EQ((Ids{remote.detail->label, remote.detail->sub, remote.detail->kind}),
+              (Ids{"Remote socket groups", "passive process-wide evidence", "socket"}));
+    std::vector<Ids> groups;
+    for (const NodeItem& group : remote.detail->items)
+        groups.push_back({group.id, group.k, group.v, group.meta});
+    EXPECT_EQ(groups, (std::vector<Ids>{
+                          {"remote-route-IPv4-7", "IPv4 · Wi-Fi", "2 socket(s)",
+                           "live established socket + local source/interface"},
+                          {"remote-route-IPv4-9", "IPv4 · VPN", "1 socket(s)",
+                           "live established socket + local source/interface"},
+                          {"remote-route-IPv4-12", "IPv4 · Unknown", "1 socket(s)",
+                           "live established socket + Find-NetRoute"},
+                          {"remote-route-IPv6-unknown", "IPv6 · Unknown", "1 socket(s)", ""},
+                      }));
     const NodeItem& wifi = row(app, "route-if-7");
     EXPECT_EQ(wifi.k, "route");
     EXPECT_EQ(wifi.v, "Wi-Fi · 2 socket(s)");
@@ -228,8 +255,9 @@ TEST(RouteRelationRows, TwelveInterfacesThenOneMoreRow) {
     const std::string app = draw_process_node(builder, kApp, 0);
     draw_route_relations(builder);
     const GraphNode& n = *builder.find_node(app);
-    ASSERT_EQ(n.items.size(), 1u + 12u + 1u);
-    EXPECT_EQ(n.items[12].id, "route-if-112");
+    ASSERT_EQ(n.items.size(), 1u + 1u + 12u + 1u);
+    EXPECT_EQ(row(n, "remote-sockets").v, "15"); // the drill-down lists every group
+    EXPECT_EQ(n.items[13].id, "route-if-112");
     const NodeItem& more = n.items.back();
     EXPECT_EQ(more.id, "route-more");
     EXPECT_EQ(more.k, "more");

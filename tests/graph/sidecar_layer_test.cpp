@@ -25,7 +25,7 @@ using Ids = std::vector<std::string>;
 FactSnapshot ethernet_host() {
     FactSnapshot s;
     AdapterInfo eth = test::graph_adapter(7, "Ethernet", "192.168.1.20");
-    eth.dns_servers = {"192.168.1.1", "fe80::1", "8.8.8.8"};
+    eth.dns_servers = {"192.168.1.1", "fe80::1", "8.8.8.8", "2001:db8::53", "FEC0:0:0:FFFF::1"};
     test::add_interface(s, eth, "Carrier", 0.9);
     test::select_v4(s, 7, "192.168.1.1");
     s.physical_candidates_v4 = {test::candidate(7, "Ethernet", "192.168.1.1", 25)};
@@ -150,12 +150,12 @@ TEST(ResolverRows, FromTheCacheWithOneQueryForAMissingResolver) {
     RunContext context(s);
     context.dns_cache["192.168.1.1"] = DnsProbeResult{"110.242.68.66", 12, true};
     RecordingDns dns;
-    dns.answers["8.8.8.8"] = DnsProbeResult{"", 40, false};
+    dns.answers["8.8.8.8"] = DnsProbeResult{"", 40, false}; // replied without an A record
     test::RecordingEcho echo;
     const GraphDocument doc = build_graph(context, echo.fn(), dns.fn());
 
-    // Only the resolver the driver did not pre-warm is asked, once, and the answer is kept.
-    EXPECT_EQ(dns.asked, Ids{"8.8.8.8"});
+    // Only the resolvers the driver did not pre-warm are asked, once, and the answers are kept.
+    EXPECT_EQ(dns.asked, (Ids{"8.8.8.8", "2001:db8::53"}));
     EXPECT_TRUE(context.dns_cache.contains("8.8.8.8"));
 
     const GraphNode& nic = node(doc, "nic-7");
@@ -169,12 +169,26 @@ TEST(ResolverRows, FromTheCacheWithOneQueryForAMissingResolver) {
     EXPECT_EQ(row(primary.detail->items, "answer").v, "110.242.68.66");
     EXPECT_EQ(row(primary.detail->items, "time").v, "12 ms");
 
-    // The IPv6 server is not asked by the IPv4 probe; the second IPv4 server is the first backup.
-    EXPECT_FALSE(test::has_row(nic, "dns-fe80_1"));
+    // A reply without an address keeps its time; only no reply at all is "T/O".
     const NodeItem& backup = row(nic, "dns-8_8_8_8");
-    EXPECT_EQ((Ids{backup.k, backup.status, backup.meta}), (Ids{"DNS(备)", "FAIL", "T/O"}));
+    EXPECT_EQ((Ids{backup.k, backup.status, backup.meta}), (Ids{"DNS(备)", "FAIL", "40 ms"}));
     ASSERT_TRUE(backup.detail);
-    EXPECT_EQ(backup.detail->sub, "Physical DNS · backup 1");
+    EXPECT_EQ(backup.detail->sub, "Physical DNS · backup 2");
+    EXPECT_EQ(row(backup.detail->items, "answer").v, "--");
+    EXPECT_EQ(row(backup.detail->items, "time").v, "40 ms");
+    const NodeItem& global = row(nic, "dns-2001_db8_53");
+    EXPECT_EQ((Ids{global.k, global.status, global.meta}), (Ids{"DNS(备)", "FAIL", "T/O"}));
+    EXPECT_TRUE(global.probe);
+
+    // Link-local and site-local resolvers keep their place in the order with a row saying why.
+    for (const auto& [id, why] : std::vector<std::pair<std::string, std::string>>{
+             {"dns-fe80_1", "not queried · link-local resolver (fe80::/10) needs an interface zone"},
+             {"dns-FEC0_0_0_FFFF_1", "not queried · site-local resolver (fec0::/10, deprecated placeholder)"}}) {
+        const NodeItem& skipped = row(nic, id);
+        EXPECT_EQ((Ids{skipped.k, skipped.status, skipped.meta}), (Ids{"DNS(备)", "", why})) << id;
+        EXPECT_FALSE(skipped.probe);
+        EXPECT_FALSE(skipped.detail);
+    }
 }
 
 TEST(ResolverRows, TunNodeRowsAndAThrowingQueryCountsAsUnanswered) {

@@ -1,9 +1,11 @@
 # lab: runs alone (its stand-in cores are processes every other Linux run would see)
 """A local proxy core beside a TUN: a stand-in process named like a mihomo core, started with -d/-f as
-such a core is, answering its controller API only with the secret from its configuration; and a
-second core of another family that must be left alone. The report's graph shows what was captured,
-and the stand-ins' request logs show what was asked of them. Under Wine the cores are Wine processes
-(Wine lists no others) whose command lines it cannot read, so only the default controller is found."""
+such a core is, answering its controller API only with the secret from its configuration; a GUI named
+like a core that finds the same controller (its relative -f read where it was started); an
+application whose connection the core reports by its real path; and a second core of another family
+that must be left alone. The report's graph shows what was captured, and the stand-ins' request logs
+show what was asked of them. Under Wine the cores are Wine processes (Wine lists no others) whose
+command lines it cannot read, so only the default controller is found, by the core and the GUI alike."""
 
 import json
 import os
@@ -37,6 +39,9 @@ proxies:
     server: 198.51.100.7
     port: 1080
 """
+
+# An application the core reports a connection of: it only waits.
+IDLE = "import time\ntime.sleep(900)\n"
 
 # The stand-in core: reads the secret from the file its -d/-f options name, serves /version and
 # /connections on loopback when the request carries it, and logs every request as one JSON line.
@@ -97,22 +102,43 @@ class ProxyCore(unittest.TestCase):
             f.write(FAKE_CORE)
         with open(connections, "w") as f:
             json.dump(RULE_CONNECTIONS, f)
+        idle = os.path.join(cls.work, "idle.py")
+        with open(idle, "w") as f:
+            f.write(IDLE)
         cls.logs = {name: os.path.join(cls.work, name + ".log") for name in ("mihomo", "xray")}
         stand_in = [script, "--log", cls.logs["mihomo"], "--connections", connections]
         if cls.target.windows:
-            cls.start_wine_cores(scenario.ns, stand_in)
+            cls.start_wine_cores(scenario.ns, stand_in, connections)
         else:
-            cls.start_linux_cores(scenario.ns, connections, script)
+            cls.start_linux_cores(scenario.ns, connections, script, idle)
         cls.status, cls.out, cls.err, cls.page = cls.lab.run_for_report(cls.target, scenario.ns)
 
     @classmethod
-    def start_linux_cores(cls, ns, connections, script):
+    def write_connections(cls, connections, app_name, app_path):
+        """The core's reply: the rule connection, and one that names the application by its path."""
+        reply = json.loads(json.dumps(RULE_CONNECTIONS))
+        reply["connections"].append({"id": "c2", "rule": "MATCH", "rulePayload": "", "chains": ["DIRECT"],
+                                     "metadata": {"network": "tcp", "processName": app_name,
+                                                  "processPath": app_path}})
+        with open(connections, "w") as f:
+            json.dump(reply, f)
+
+    @classmethod
+    def start_linux_cores(cls, ns, connections, script, idle):
         # The image name is what makes a core: a copy of the interpreter under the core's name.
         python = os.path.realpath(sys.executable)
         config_dir = os.path.join(cls.work, "core config")
         os.mkdir(config_dir)
         with open(os.path.join(config_dir, "lab.yaml"), "w") as f:
             f.write(CONFIG)
+        app = os.path.realpath(os.path.join(cls.work, "lab-app"))
+        shutil.copy2(python, app)
+        cls.app_pid = cls.lab.spawn(ns, app, idle).pid
+        cls.write_connections(connections, "lab-app", app)
+        # A GUI named like a core, started in the configuration's folder with a relative -f.
+        gui = os.path.join(cls.work, "clash-verge")
+        shutil.copy2(python, gui)
+        cls.gui_pid = cls.lab.spawn(ns, gui, idle, "-f", "lab.yaml", cwd=config_dir).pid
         cls.api_port = API_PORT
         for name, port in (("mihomo", API_PORT), ("xray", OTHER_PORT)):
             image = os.path.join(cls.work, name)
@@ -126,20 +152,22 @@ class ProxyCore(unittest.TestCase):
         cls.pids = {name: read_log(path)[0]["pid"] for name, path in cls.logs.items()}
 
     @classmethod
-    def start_wine_cores(cls, ns, stand_in):
+    def start_wine_cores(cls, ns, stand_in, connections):
         # Wine lists only its own processes and cannot read their command lines, so the cores are Wine
         # processes (copies of its cmd.exe under the cores' names, kept alive by a long ping) and the
         # controller is a Linux stand-in on a default port without a secret.
         prefix = cls.lab._wine_prefix(ns)
         env = dict(os.environ, **lab.wine_environment(prefix))
         cmd = os.path.join(prefix, "drive_c", "windows", "system32", "cmd.exe")
-        for name in ("mihomo", "xray"):
+        for name in ("mihomo", "xray", "clash-verge", "lab-app"):
             image = os.path.join(cls.work, name + ".exe")
             shutil.copy2(cmd, image)
             marker = os.path.join(cls.work, name + ".up")
             cls.lab.spawn(ns, lab.WINE_LOADER, image, "/c", "echo up> Z:" + marker.replace("/", "\\") + " & ping -n 900 127.0.0.1",
                           env=env)
             lab.wait_for(lambda: os.path.exists(marker), f"{name}.exe did not start")
+        cls.write_connections(connections, "lab-app.exe",
+                              "Z:" + os.path.realpath(os.path.join(cls.work, "lab-app.exe")).replace("/", "\\"))
         cls.api_port = DEFAULT_PORT
         cls.lab.spawn(ns, sys.executable, *stand_in[:1], "--port", str(DEFAULT_PORT), *stand_in[1:])
         cls.lab.wait_listening(ns, DEFAULT_PORT)
@@ -189,6 +217,28 @@ class ProxyCore(unittest.TestCase):
         self.assertEqual((api["v"], api["status"]), (f"http://127.0.0.1:{self.api_port}", "OK"))
         if not self.target.windows:
             self.assertEqual(report.item(node, "findproc")["v"], "strict")
+
+    def test_a_gui_sharing_the_controller_leaves_the_capture_to_the_core(self):
+        # Asked once (test above), and the connections are the core's: the GUI forwards nothing.
+        if not self.target.windows:
+            # The GUI found the configuration by its working directory, so it asked with the secret too.
+            versions = [r for r in self.requests("mihomo") if r == {"path": "/version", "auth": "Bearer " + SECRET}]
+            self.assertGreaterEqual(len(versions), 2, self.requests("mihomo"))
+        nodes = report.node_map(report.graph(self.page))
+        gui = [n for n in nodes.values() if n["id"].startswith("proc-") and n["label"].startswith("clash-verge")]
+        for node in gui:
+            self.assertNotIn("api", [i["id"] for i in node["items"]], node["id"])
+            self.assertFalse([i for i in node["items"] if i["id"].startswith("capture-")], node["id"])
+
+    def test_a_connection_naming_its_real_path_is_tied_to_the_process_by_it(self):
+        if self.target.windows:
+            self.skipTest("without the core's configuration no TUN is known to be the core's, so nothing is captured")
+        doc = report.graph(self.page)
+        row_id = f"capture-{self.app_pid}"
+        captures = [(e["from"], e["confidence"], e["evidence"]) for e in doc["edges"] if e["fromItem"] == row_id]
+        self.assertTrue(captures, sorted(report.node_map(doc)))
+        for source, confidence, evidence in captures:
+            self.assertEqual((confidence, evidence), (0.99, "runtime API exact process path"), source)
 
     def test_the_tun_shows_the_stack_of_its_core(self):
         if self.target.windows:

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -108,6 +109,7 @@ TEST(CaptureCore, ReadsTheConfigurationProbesEveryCandidateAndListsTheLiveOnesCo
     EXPECT_EQ(core.secret, "p@ss word");
     EXPECT_EQ(core.find_process_mode, "always");
     EXPECT_EQ(core.tun_stack, ""); // the stack key above the tun block is not the tun's
+    EXPECT_TRUE(core.tun_enabled);
     ASSERT_EQ(core.outbound_proxies.size(), 1u);
     EXPECT_EQ(core.outbound_proxies[0].server, "198.51.100.7");
 
@@ -219,7 +221,7 @@ TEST(CollectCoreInfos, OneRecordPerCoreProcessWithItsOwnListeners) {
     CoreSources sources;
     sources.identity = [&](std::uint32_t pid) {
         identities.push_back(pid);
-        return platform::ProcessIdentity{"/opt/p" + std::to_string(pid), "p"};
+        return platform::ProcessIdentity{"/opt/p" + std::to_string(pid), "p", ""};
     };
     sources.operations = machine.operations();
     collect_core_infos(s, sources);
@@ -233,6 +235,80 @@ TEST(CollectCoreInfos, OneRecordPerCoreProcessWithItsOwnListeners) {
     EXPECT_EQ(machine.targets(),
               (std::vector<std::string>{"127.0.0.1:20010/version", "127.0.0.1:9090/version",
                                         "127.0.0.1:9097/version"}));
+}
+
+TEST(CollectCoreInfos, AControllerSeveralCoresFoundIsCapturedOnceForItsOwner) {
+    // A GUI named like a core and the core it runs both find the default controller.
+    struct Case {
+        std::vector<std::uint32_t> listening; // pids with a listener on the controller's port
+        std::uint32_t captured;               // the record that keeps the capture
+    };
+    for (const Case& c : {Case{{40}, 40}, Case{{}, 30}, Case{{99}, 30}}) {
+        FactSnapshot s;
+        s.proxy_like_processes = {proxy_like("clash-verge", 30), proxy_like("mihomo", 40)};
+        for (const std::uint32_t pid : c.listening) {
+            TcpRow row;
+            row.local_address = "0.0.0.0";
+            row.local_port = 9090;
+            row.pid = pid;
+            s.tcp_listeners.push_back(row);
+        }
+        FakeMachine machine;
+        machine.replies["127.0.0.1:9090/version"] = {"v", 1, 200};
+        machine.replies["127.0.0.1:9090/connections"] = {kConnections, 1, 200};
+        CoreSources sources;
+        sources.identity = [](std::uint32_t pid) {
+            return platform::ProcessIdentity{pid == 30 ? "/opt/clash-verge" : "/opt/mihomo", "", ""};
+        };
+        sources.operations = machine.operations();
+        collect_core_infos(s, sources);
+
+        ASSERT_EQ(s.core_infos.size(), 2u);
+        const auto targets = machine.targets();
+        EXPECT_EQ(std::count(targets.begin(), targets.end(), "127.0.0.1:9090/connections"), 1);
+        for (const CoreInfo& core : s.core_infos) {
+            const bool keeps = core.pid == c.captured;
+            EXPECT_EQ(core.answered, keeps) << core.pid;
+            EXPECT_EQ(core.live_controller, keeps ? "http://127.0.0.1:9090" : "") << core.pid;
+            EXPECT_EQ(core.connections.size(), keeps ? 1u : 0u) << core.pid;
+            EXPECT_TRUE(core.controller_probes.front().answered) << "the probe itself is kept";
+        }
+    }
+}
+
+TEST(FillRuntimeProcessPaths, TheProcessesAConnectionNamesGetTheirPathOncePerPid) {
+    FactSnapshot s;
+    s.processes[10] = proxy_like("mihomo", 10);
+    s.processes[300] = proxy_like("curl", 300);
+    s.processes[200] = proxy_like("curl", 200);
+    s.processes[7] = proxy_like("Chrome.exe", 7);
+    s.processes[8] = proxy_like("bash", 8);
+    s.processes[9] = ProcessInfo{"tool", "/known/tool", "", 9};
+    for (std::uint32_t pid = 1000; pid < 1000 + kRuntimePathQueries + 5; ++pid)
+        s.processes[pid] = proxy_like("worker", pid);
+    CoreInfo core;
+    for (const auto& [name, path] : std::vector<std::pair<std::string, std::string>>{
+             {"curl", ""}, {"", "C:\\Apps\\chrome.exe"}, {"mihomo", ""}, {"tool", ""}, {"worker", ""}})
+        core.connections.push_back(RuntimeConnection{"{}", name, path, ""});
+    s.core_infos = {core, core}; // the same names from two cores are asked for once
+    std::vector<std::uint32_t> asked;
+    const auto identity = [&](std::uint32_t pid) {
+        asked.push_back(pid);
+        return platform::ProcessIdentity{"/bin/p" + std::to_string(pid), "", ""};
+    };
+    fill_runtime_process_paths(s, identity, {{10, "/opt/mihomo"}});
+
+    // The core's own path was known from its capture; bash is named by no connection.
+    std::vector<std::uint32_t> expected = {7, 200, 300};
+    for (std::uint32_t pid = 1000; expected.size() < kRuntimePathQueries; ++pid)
+        expected.push_back(pid);
+    EXPECT_EQ(asked, expected);
+    EXPECT_EQ(s.processes[10].path, "/opt/mihomo");
+    EXPECT_EQ(s.processes[200].path, "/bin/p200");
+    EXPECT_EQ(s.processes[7].path, "/bin/p7");
+    EXPECT_EQ(s.processes[8].path, "");
+    EXPECT_EQ(s.processes[9].path, "/known/tool");
+    EXPECT_EQ(s.processes[1000 + kRuntimePathQueries + 4].path, "") << "beyond the budget";
 }
 
 // --- The real HTTP client against controllers on loopback.

@@ -54,6 +54,11 @@ TEST(ConfigFilePath, UnixDirectoriesJoinWithSlashes) {
 
 TEST(ConfigFilePath, FileAloneOrNothing) {
     EXPECT_EQ(config_file_path("mihomo -f relative.yaml"), "relative.yaml");
+    // A relative file without a directory is where the core was started, when that is known.
+    EXPECT_EQ(config_file_path("mihomo -f sub/c.yaml", "/home/u/cores"), "/home/u/cores/sub/c.yaml");
+    EXPECT_EQ(config_file_path("mihomo -f c.yaml", "not absolute"), "c.yaml");
+    EXPECT_EQ(config_file_path("mihomo -d /etc/m -f c.yaml", "/home/u"), "/etc/m/c.yaml");
+    EXPECT_EQ(config_file_path("mihomo -f /srv/c.yaml", "/home/u"), "/srv/c.yaml");
     EXPECT_EQ(config_file_path("mihomo -m"), "");
     EXPECT_EQ(config_file_path(""), "");
 }
@@ -84,6 +89,24 @@ TEST(Unquote, OnePairOfMatchingQuotes) {
     EXPECT_EQ(unquote("\"\"x\"\""), "\"x\"");
 }
 
+TEST(ScalarValue, ACommentOutsideTheQuotesIsDropped) {
+    const std::map<std::string, std::string> cases = {
+        {R"("x" # note)", "x"},
+        {"443 # note", "443"},
+        {"127.0.0.1:9999\t# note", "127.0.0.1:9999"},
+        {"system # gvisor/mixed", "system"},
+        {"# only a comment", ""},
+        {R"("a #b" # c)", "a #b"},
+        {R"('it''s #1' #c)", "it''s #1"},
+        {R"("esc\" #q" # c)", R"(esc\" #q)"},
+        {"a#b", "a#b"},
+        {R"("unclosed # x)", R"("unclosed # x)"},
+        {"plain 'quote # x", "plain 'quote"},
+    };
+    for (const auto& [written, value] : cases)
+        EXPECT_EQ(scalar_value(written), value) << written;
+}
+
 TEST(TopLevelValue, FirstMatchingLineUnquoted) {
     const auto lines = config_lines("port: 7890\n"
                                     "  secret: nested\n"
@@ -98,28 +121,58 @@ TEST(TopLevelValue, FirstMatchingLineUnquoted) {
     EXPECT_EQ(top_level_value(config_lines("axb: 1\n"), "a.b"), "");
 }
 
+TEST(TunValue, EnableDeviceAndStackOfTheTunBlock) {
+    const auto lines = config_lines("stack: system\n"
+                                    "enable: true\n"
+                                    "tun: # on\n"
+                                    "  enable: True # was false\n"
+                                    "  device: Meta # name\n"
+                                    "dns:\n"
+                                    "  stack: gvisor\n");
+    EXPECT_EQ(tun_value(lines, "enable"), "True");
+    EXPECT_EQ(tun_value(lines, "device"), "Meta");
+    EXPECT_EQ(tun_value(lines, "stack"), "");
+    for (const char* on : {"true", "TRUE", "yes", "on"})
+        EXPECT_TRUE(is_true_value(on)) << on;
+    for (const char* off : {"false", "", "1", "enable"})
+        EXPECT_FALSE(is_true_value(off)) << off;
+
+    // A stack line alone enables no TUN; "enable: true" does, with or without one.
+    const auto read = [](const std::string& text) {
+        return read_core_config("mihomo -f /c.yaml", [&](const std::string&) -> std::optional<std::string> {
+            return text;
+        });
+    };
+    EXPECT_FALSE(read("tun:\n  enable: false\n  stack: system\n").tun_enabled);
+    EXPECT_FALSE(read("tun:\n  stack: system\n").tun_enabled);
+    const CoreConfig enabled = read("tun:\n  enable: true\n  device: utun9\n");
+    EXPECT_TRUE(enabled.tun_enabled);
+    EXPECT_EQ(enabled.tun_device, "utun9");
+    EXPECT_EQ(enabled.tun_stack, "");
+}
+
 TEST(TunStack, OnlyInsideTheTunBlock) {
-    EXPECT_EQ(tun_stack(config_lines("stack: system\n"
+    EXPECT_EQ(tun_value(config_lines("stack: system\n"
                                      "tun:\n"
                                      "  enable: true\n"
                                      "dns:\n"
-                                     "  stack: mixed\n")),
+                                     "  stack: mixed\n"), "stack"),
               "");
-    EXPECT_EQ(tun_stack(config_lines("tun:\n"
+    EXPECT_EQ(tun_value(config_lines("tun:\n"
                                      "  enable: true\n"
                                      "  # a comment line does not end the block\n"
                                      "  stack: \"gvisor\"\n"
-                                     "  stack: system\n")),
+                                     "  stack: system\n"), "stack"),
               "gvisor");
-    EXPECT_EQ(tun_stack(config_lines("tun: {enable: true, stack: mixed}\n  stack: system\n")), "");
+    EXPECT_EQ(tun_value(config_lines("tun: {enable: true, stack: mixed}\n  stack: system\n"), "stack"), "");
 }
 
 TEST(TunStack, WhatEndsTheBlock) {
     // A new key starts at the first column with anything but "#" and has a colon after that.
-    EXPECT_EQ(tun_stack(config_lines("tun:\n#c: x\n:\nplain\n  stack: a\n")), "a");
-    EXPECT_EQ(tun_stack(config_lines("tun:\n::\n  stack: a\n")), "");
-    EXPECT_EQ(tun_stack(config_lines("tun:\ndns :\n  stack: a\n")), "");
-    EXPECT_EQ(tun_stack(config_lines("tun:\n\t\n  stack: a\n")), "a");
+    EXPECT_EQ(tun_value(config_lines("tun:\n#c: x\n:\nplain\n  stack: a\n"), "stack"), "a");
+    EXPECT_EQ(tun_value(config_lines("tun:\n::\n  stack: a\n"), "stack"), "");
+    EXPECT_EQ(tun_value(config_lines("tun:\ndns :\n  stack: a\n"), "stack"), "");
+    EXPECT_EQ(tun_value(config_lines("tun:\n\t\n  stack: a\n"), "stack"), "a");
 }
 
 TEST(TopLevelValue, LongLinesKeepTheirInnerSpace) {
@@ -127,7 +180,7 @@ TEST(TopLevelValue, LongLinesKeepTheirInnerSpace) {
     const auto lines =
         config_lines("tun:\nx" + spaces + "\n  stack: s\nsecret: a" + spaces + "b" + spaces + "\n");
     EXPECT_EQ(top_level_value(lines, "secret"), "a" + spaces + "b");
-    EXPECT_EQ(tun_stack(lines), "s"); // a first-column line without a colon is no key
+    EXPECT_EQ(tun_value(lines, "stack"), "s"); // a first-column line without a colon is no key
 }
 
 TEST(OutboundProxies, CompleteEntriesInOrder) {
@@ -195,6 +248,44 @@ TEST(ReadCoreConfig, CommandLineBeatsTheFile) {
                          reader);
     EXPECT_EQ(overridden.controller, "127.0.0.1:2");
     EXPECT_EQ(overridden.secret, "cli");
+}
+
+TEST(ReadCoreConfig, ConfigurationsAsUsersWriteThem) {
+    // A byte-order mark, trailing comments and flow-style proxies, in a file named relative to where
+    // the core was started.
+    const std::string text = "\xEF\xBB\xBFsecret: \"x\" # note\n"
+                             "external-controller: 127.0.0.1:9999 # note\n"
+                             "tun: # the TUN\n"
+                             "  stack: system # gvisor/mixed\n"
+                             "proxies: # outbound\n"
+                             "  - name: block # note\n"
+                             "    server: b.example # note\n"
+                             "    port: 443 # note\n"
+                             "  - {name: a, type: ss, server: h, port: 1}\n"
+                             "    server: stray-after-a-flow-entry\n"
+                             "  -   { name: \"c, d\", server: '2001:db8::1', port: \"8443\", plugin-opts: {mode: "
+                             "x, y: 1}, type: trojan } # note\n"
+                             "  - {name: open, server: h, port: 1\n"
+                             "  - {name: no-port, server: h}\n";
+    std::vector<std::string> asked;
+    const CoreConfig config = read_core_config(
+        "mihomo -f conf/c.yaml",
+        [&](const std::string& path) -> std::optional<std::string> {
+            asked.push_back(path);
+            return text;
+        },
+        "/home/u/cores");
+    EXPECT_EQ(asked, std::vector<std::string>{"/home/u/cores/conf/c.yaml"});
+    EXPECT_EQ(config.secret, "x");
+    EXPECT_EQ(config.controller, "127.0.0.1:9999");
+    EXPECT_EQ(config.tun_stack, "system");
+    ASSERT_EQ(config.outbound_proxies.size(), 3u);
+    const auto text_of = [](const OutboundProxy& p) {
+        return p.name + "|" + p.type + "|" + p.server + "|" + std::to_string(p.port);
+    };
+    EXPECT_EQ(text_of(config.outbound_proxies[0]), "block||b.example|443");
+    EXPECT_EQ(text_of(config.outbound_proxies[1]), "a|ss|h|1");
+    EXPECT_EQ(text_of(config.outbound_proxies[2]), "c, d|trojan|2001:db8::1|8443");
 }
 
 TEST(ReadCoreConfig, NoFileNamedOrUnreadableLeavesFileFactsEmpty) {

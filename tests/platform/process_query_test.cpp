@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace wirelux::platform {
 namespace {
 
@@ -144,7 +148,11 @@ TEST(ProcessQuery, OwnProcessGivesItsExecutableAndArguments) {
     ASSERT_GE(self.image_path.size(), 3U);
     EXPECT_EQ(self.image_path.substr(1, 2), ":\\") << self.image_path;
     EXPECT_EQ(final_component(self.image_path), "wirelux_tests.exe");
+    EXPECT_EQ(self.working_directory, ""); // not read from another process's memory
 #else
+    char cwd[4096] = {};
+    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(self.working_directory, cwd);
     ASSERT_FALSE(self.image_path.empty());
     EXPECT_EQ(self.image_path.front(), '/') << self.image_path;
     EXPECT_EQ(final_component(self.image_path), "wirelux_tests");

@@ -59,11 +59,11 @@ TEST(PingTargets, CachedTargetsAreDropped) {
               (std::vector<std::string>{"2400:3200::1", "10.0.0.55", "10.0.0.54", "10.0.32.32"}));
 }
 
-TEST(DnsTargets, IPv4ServersOfUpAdaptersOnceThenCampusResolvers) {
+TEST(DnsTargets, QueriedServersOfUpAdaptersOnceThenCampusResolvers) {
     FactSnapshot s;
     AdapterInfo a;
     a.oper_up = true;
-    a.dns_servers = {"192.168.1.1", "fe80::1", "2001:db8::53"};
+    a.dns_servers = {"192.168.1.1", "fe80::1", "2001:db8::53", "fec0:0:0:ffff::1%1", "fd00::1"};
     AdapterInfo b;
     b.oper_up = true;
     b.dns_servers = {"192.168.1.1", "10.0.32.32", "8.8.4.4"};
@@ -71,9 +71,12 @@ TEST(DnsTargets, IPv4ServersOfUpAdaptersOnceThenCampusResolvers) {
     down.oper_up = false;
     down.dns_servers = {"9.9.9.9"};
     s.adapters = {a, down, b};
-    EXPECT_EQ(dns_targets(s, {}), (std::vector<std::string>{"192.168.1.1", "10.0.32.32", "8.8.4.4", "10.0.32.33"}));
+    // Global and unique-local IPv6 resolvers are asked; link-local and site-local ones are not.
+    EXPECT_EQ(dns_targets(s, {}), (std::vector<std::string>{"192.168.1.1", "2001:db8::53", "fd00::1", "10.0.32.32",
+                                                            "8.8.4.4", "10.0.32.33"}));
     std::map<std::string, DnsProbeResult> cache{{"8.8.4.4", {}}};
-    EXPECT_EQ(dns_targets(s, cache), (std::vector<std::string>{"192.168.1.1", "10.0.32.32", "10.0.32.33"}));
+    EXPECT_EQ(dns_targets(s, cache),
+              (std::vector<std::string>{"192.168.1.1", "2001:db8::53", "fd00::1", "10.0.32.32", "10.0.32.33"}));
 }
 
 TEST(DefaultRoute, NeedsTheFamilysUnspecifiedDestinationAndPrefixZero) {

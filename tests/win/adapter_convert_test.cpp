@@ -167,6 +167,32 @@ TEST(AdapterConvert, MissingAndOddFieldsDegradeToEmpty) {
     EXPECT_TRUE(convert(nullptr).empty());
 }
 
+TEST(AdapterConvert, AdaptersWithoutIpv4AreKeyedByTheirIpv6Index) {
+    // The Teredo pseudo-interface and an IPv6-only VPN adapter: IPv4 is not enabled on either, so
+    // both report IfIndex 0; beside them a dual-stack adapter.
+    SOCKADDR_IN6 teredo = v6("2001:0:4137:9e76::1"), vpn = v6("fd00:77::2");
+    Entry dual, first, second;
+    dual.adapter.IfIndex = 4;
+    dual.adapter.Ipv6IfIndex = 4;
+    dual.adapter.Next = &first.adapter;
+    first.adapter.Ipv6IfIndex = 13;
+    first.adapter.IfType = 131;
+    first.unicast[0].Address = socket_address(teredo);
+    first.adapter.FirstUnicastAddress = &first.unicast[0];
+    first.adapter.Next = &second.adapter;
+    second.adapter.Ipv6IfIndex = 21;
+    second.adapter.IfType = 53;
+    second.unicast[0].Address = socket_address(vpn);
+    second.adapter.FirstUnicastAddress = &second.unicast[0];
+
+    const std::vector<AdapterInfo> list = convert(&dual.adapter);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ((std::vector<std::uint32_t>{list[0].if_index, list[1].if_index, list[2].if_index}),
+              (std::vector<std::uint32_t>{4, 13, 21}));
+    EXPECT_EQ(list[1].ipv6_if_index, 13u);
+    EXPECT_EQ(list[2].ipv6[0].address, "fd00:77::2");
+}
+
 TEST(AdapterConvert, GuidOfAStructIsTheRegistryForm) {
     const GUID guid = {0x0000000E, 0, 0, {0, 0, 0x4E, 0x65, 0x74, 0x44, 0x65, 0x76}};
     EXPECT_EQ(guid_text(guid), "{0000000E-0000-0000-0000-4E6574446576}");
