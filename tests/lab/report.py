@@ -163,12 +163,12 @@ def item(node, item_id):
 
 
 def skeleton(page):
-    """The page's 35 lines, with the style sheet, the script and the chain view with its sections (the
-    pieces that span lines of their own) each standing as one line."""
+    """The page's 37 lines, with the style sheet, the script, the chain view with its sections and the
+    graph view's markup (the pieces that span lines of their own) each standing as one line."""
     lines = []
     rest = page
     spans = (("<style>\n", "\n</style>\n"), ('<section id="view-chain" class="view">\n', "\n</section>\n"),
-             ("<script>\n", "\n</script>\n"))
+             ('<section id="view-graph" class="view hidden">\n', "\n</section>\n"), ("<script>\n", "\n</script>\n"))
     for start, end in spans:
         head, found, tail = rest.partition(start)
         if not found or end not in tail:

@@ -281,6 +281,9 @@ class NetworkScenarios(unittest.TestCase):
         if name == "tun":
             edges.add(("app", "default-v6", nic, "main", 1.0, False))
             evidence[("app", "default-v6", nic)] = "OS selected IPv6 default route"
+        else:  # the carrier already drawn names the selected IPv6 route in a row of its own, without an edge
+            app_rows.insert(2, f"route6-{carrier}-{GATEWAY_V6_TOKEN}")
+            rows[("app", app_rows[2])] = (sc.CARRIER, "OK", False)
         return nodes, edges, app_rows, rows, evidence
 
     def test_report_graph_path_per_scenario(self):
