@@ -6,6 +6,7 @@
 #include "util/decimal.h"
 #include "util/regex.h"
 #include "util/text.h"
+#include "util/text_memo.h"
 
 #include <algorithm>
 #include <array>
@@ -142,16 +143,24 @@ struct ConnectionCounts {
     std::unordered_map<std::uint64_t, std::uint64_t> local_clients_by_pid_port;
 };
 
+enum class Peer { local, remote, neither };
+
+Peer classify_peer(const FactSnapshot& snapshot, std::string_view remote) {
+    if (is_local_host(remote, snapshot.own_names, snapshot.own_addresses)) return Peer::local;
+    if (!remote.empty() && !is_unspecified_address(remote)) return Peer::remote;
+    return Peer::neither;
+}
+
 ConnectionCounts count_connections(const FactSnapshot& snapshot) {
     ConnectionCounts counts;
+    TextMemo<Peer> peer_of([&snapshot](std::string_view remote) { return classify_peer(snapshot, remote); });
     for (const TcpRow& row : snapshot.tcp_rows) {
         if (row.state != kTcpStateEstablished) continue;
-        if (is_local_host(row.remote_address, snapshot.own_names, snapshot.own_addresses)) {
+        const Peer peer = peer_of(row.remote_address);
+        if (peer == Peer::local)
             ++counts.local_clients_by_pid_port[pid_port_key(row.pid, row.local_port)];
-        } else if (row.pid != 0 && !row.remote_address.empty() &&
-                   !is_unspecified_address(row.remote_address)) {
+        else if (peer == Peer::remote && row.pid != 0)
             ++counts.remote_by_pid[row.pid];
-        }
     }
     return counts;
 }

@@ -1,4 +1,5 @@
 #include "util/text.h"
+#include "util/text_memo.h"
 #include "util/utf.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,20 @@
 
 namespace wirelux {
 namespace {
+
+TEST(TextMemo, AsksOncePerDistinctTextAndKeepsEachAnswer) {
+    int asked = 0;
+    TextMemo<std::string> lower([&asked](std::string_view text) {
+        ++asked;
+        return to_lower_ascii(text);
+    });
+    const std::vector<std::string> rows = {"A.b", "", "C", "A.b", "C", ""};
+    std::vector<std::string> answers;
+    for (const std::string& row : rows)
+        answers.push_back(lower(row));
+    EXPECT_EQ(answers, (std::vector<std::string>{"a.b", "", "c", "a.b", "c", ""}));
+    EXPECT_EQ(asked, 3);
+}
 
 TEST(FormatBps, WholeQuotientsPrintWithoutDecimal) {
     EXPECT_EQ(format_bps(1'000'000'000), "1 Gbps");
