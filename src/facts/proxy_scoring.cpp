@@ -4,7 +4,6 @@
 #include "parallel/parallel_map.h"
 #include "platform/address_text.h"
 #include "util/decimal.h"
-#include "util/regex.h"
 #include "util/text.h"
 #include "util/text_memo.h"
 
@@ -41,12 +40,30 @@ bool contains_any(std::string_view lower_text, const std::string_view (&words)[N
     return false;
 }
 
-const Regex& common_app_pattern() {
-    static const Regex pattern(
-        R"((?i)(^|[\\/\s])(chrome|msedge|firefox|steam|steamwebhelper|)"
-        R"(epicgameslauncher|battle\.net|discord|qq|weixin|wechat|teams|spotify|)"
-        R"(onedrive|outlook|winword|excel|powerpnt|code|devenv)(?:\.exe)?(?:$|[\\/\s]))");
-    return pattern;
+// Interactive applications that are rarely a proxy, matched as a whole word of the lower-cased
+// identity text (between path separators and white space), with or without ".exe".
+constexpr std::string_view kCommonAppNames[] = {
+    "chrome",  "msedge", "firefox", "steam",  "steamwebhelper", "epicgameslauncher", "battle.net",
+    "discord", "qq",     "weixin",  "wechat", "teams",          "spotify",           "onedrive",
+    "outlook", "winword", "excel",  "powerpnt", "code",         "devenv"};
+
+bool is_word_separator(char c) {
+    return c == '\\' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool names_common_app(std::string_view lower_text) {
+    std::size_t begin = 0;
+    while (begin <= lower_text.size()) {
+        std::size_t end = begin;
+        while (end < lower_text.size() && !is_word_separator(lower_text[end]))
+            ++end;
+        std::string_view word = lower_text.substr(begin, end - begin);
+        if (word.ends_with(".exe")) word.remove_suffix(4);
+        for (const std::string_view name : kCommonAppNames)
+            if (word == name) return true;
+        begin = end + 1;
+    }
+    return false;
 }
 
 constexpr const char* kSignalSocks5 = "SOCKS5 negotiation";
@@ -176,7 +193,7 @@ OwnerIdentity identify_owner(const FactSnapshot& snapshot, const ScoringInputs& 
     owner.known = contains_any(lower, kKnownIdentityWords);
     if (!owner.known) {
         owner.generic = contains_any(lower, kGenericIdentityWords);
-        owner.common_app = common_app_pattern().search(text);
+        owner.common_app = names_common_app(lower);
     }
     return owner;
 }

@@ -294,6 +294,33 @@ TEST_F(ProxyScoring, CommonApplicationsAreNotProbedWithoutOtherEvidence) {
     EXPECT_EQ(generic.tier, "inventory");
 }
 
+TEST_F(ProxyScoring, CommonApplicationIsAWholeWordOfTheIdentity) {
+    struct Case {
+        std::string name, path, command_line;
+        bool common_app;
+    };
+    const std::vector<Case> cases = {
+        {"STEAMWEBHELPER.EXE", "", "", true},                      // any case, ".exe" optional
+        {"launcher.exe", "C:/Games/Battle.net/launcher.exe", "", true}, // a folder word, "/" separates
+        {"helper.exe", R"(C:\x\helper.exe)", "run\tteams --x", true},    // tab separates
+        {"chromedriver.exe", R"(C:\tools\chromedriver.exe)", "", false}, // a longer word
+        {"helper.exe", R"(C:\x\helper.exe)", "\"chrome.exe\" --x", false}, // a quote does not separate
+        {"code.exe.exe", "", "", false},
+        {"qqmusic.exe", "", "", false},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto pid = static_cast<std::uint32_t>(600 + i);
+        machine.process(pid, cases[i].name, cases[i].path, cases[i].command_line);
+        machine.listen("127.0.0.1", static_cast<std::uint16_t>(20000 + i), pid);
+    }
+    const auto lists = assess(machine, fake);
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(find_listener(lists, static_cast<std::uint32_t>(600 + i), static_cast<std::uint16_t>(20000 + i))
+                      .common_app,
+                  cases[i].common_app)
+            << cases[i].name << " " << cases[i].path << " " << cases[i].command_line;
+}
+
 TEST_F(ProxyScoring, TierBoundariesAreInclusiveFromBelow) {
     // 5.0 policy + 1.0 generic + 0.5 port - 2.5 common app = exactly 4.0.
     machine.process(500, "discord.exe", R"(C:\Apps\discord.exe)", "discord.exe --proxy-server=x");
