@@ -4,8 +4,10 @@
 #include "graph/graph_words.h"
 #include "graph/process_layer.h"
 #include "model/address_tests.h"
+#include "util/text_memo.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace wirelux {
 namespace {
@@ -14,10 +16,14 @@ constexpr double kConfigured = 0.8;
 constexpr double kReversePeer = 0.9;
 constexpr double kListenerFallback = 0.6;
 
-std::string socket_key(const std::string& local, std::uint16_t local_port, const std::string& remote,
+// The key of a connection from its normalised local and remote addresses.
+std::string socket_key(std::string_view local, std::uint16_t local_port, std::string_view remote,
                        std::uint16_t remote_port) {
-    return normalised_address(local) + "|" + std::to_string(local_port) + "|" + normalised_address(remote) +
-           "|" + std::to_string(remote_port);
+    std::string key;
+    key.reserve(local.size() + remote.size() + 16);
+    key.append(local).append("|").append(std::to_string(local_port)).append("|");
+    key.append(remote).append("|").append(std::to_string(remote_port));
+    return key;
 }
 
 // The owner of a listener that accepts connections to the address and port.
@@ -58,11 +64,15 @@ std::string name_of(const FactSnapshot& snapshot, std::uint32_t pid) {
 
 LoopbackSocketIndex index_loopback_sockets(const FactSnapshot& snapshot) {
     LoopbackSocketIndex index;
+    // Each distinct address text is tested and normalised once: the rows repeat a few of them.
+    TextMemo<bool> loopback([](std::string_view text) { return is_loopback_host(text); });
+    TextMemo<std::string> normalised([](std::string_view text) { return normalised_address(text); });
     for (std::size_t i = 0; i < snapshot.tcp_rows.size(); ++i) {
         const TcpRow& row = snapshot.tcp_rows[i];
-        if (row.state != kTcpStateEstablished || !is_loopback_host(row.remote_address)) continue;
-        index.established.emplace(
-            socket_key(row.local_address, row.local_port, row.remote_address, row.remote_port), row.pid);
+        if (row.state != kTcpStateEstablished || !loopback(row.remote_address)) continue;
+        index.established.emplace(socket_key(normalised(row.local_address), row.local_port,
+                                             normalised(row.remote_address), row.remote_port),
+                                  row.pid);
         index.loopback_rows[row.pid].push_back(i);
     }
     for (std::size_t i = 0; i < snapshot.tcp_listeners.size(); ++i) {
@@ -97,8 +107,9 @@ std::vector<LocalRelation> local_relations(const FactSnapshot& snapshot, const L
         const TcpRow& row = snapshot.tcp_rows[i];
         if (std::find(own_ports.begin(), own_ports.end(), row.local_port) != own_ports.end()) continue;
         const std::string endpoint = endpoint_text(row.remote_address, row.remote_port);
-        const auto peer = index.established.find(
-            socket_key(row.remote_address, row.remote_port, row.local_address, row.local_port));
+        const auto peer = index.established.find(socket_key(normalised_address(row.remote_address),
+                                                            row.remote_port, normalised_address(row.local_address),
+                                                            row.local_port));
         if (peer != index.established.end()) {
             if (peer->second != pid && peer->second != 0)
                 keep(relations, LocalRelation{peer->second, kReversePeer,
