@@ -5,6 +5,7 @@
 #include "graph/graph_words.h"
 #include "graph/local_relations.h"
 #include "model/address_tests.h"
+#include "util/text_memo.h"
 
 #include <algorithm>
 #include <string_view>
@@ -17,13 +18,13 @@ constexpr const char* kConfiguredOwnerNote =
 constexpr const char* kRuntimeRuleNote = "runtime rule present; socket-to-flow pairing inferred";
 constexpr const char* kUncorrelatedNote = "process-wide socket; logical pass not correlated";
 
-bool is_local_peer(const FactSnapshot& snapshot, const std::string& remote) {
+bool is_local_peer(const FactSnapshot& snapshot, std::string_view remote) {
     const std::string address = normalised_address(remote);
     if (address.empty() || is_unspecified_address(address)) return true;
     return is_local_host(address, {}, snapshot.own_addresses);
 }
 
-const AdapterInfo* adapter_owning(const FactSnapshot& snapshot, const std::string& local) {
+const AdapterInfo* adapter_owning(const FactSnapshot& snapshot, std::string_view local) {
     const auto owns = [&](const IfAddress& own) { return same_address(own.address, local); };
     for (const AdapterInfo& adapter : snapshot.adapters)
         if (std::any_of(adapter.ipv4.begin(), adapter.ipv4.end(), owns) ||
@@ -85,26 +86,65 @@ void draw_node_relations(GraphBuilder& builder, const std::string& node_id, std:
                                  "", "compact visual cap", kRoleProp));
 }
 
-} // namespace
+SocketInterface interface_by_source(const AdapterInfo& adapter) {
+    return SocketInterface{adapter.if_index,
+                           adapter.friendly_name.empty() ? kUnknownInterface : adapter.friendly_name,
+                           kRouteBySource, kSourceConfidence};
+}
 
-SocketInterface socket_interface(const FactSnapshot& snapshot, const TcpRow& socket) {
-    if (const AdapterInfo* adapter = adapter_owning(snapshot, socket.local_address))
-        return SocketInterface{adapter->if_index,
-                               adapter->friendly_name.empty() ? kUnknownInterface : adapter->friendly_name,
-                               kRouteBySource, kSourceConfidence};
-    const std::string peer = normalised_address(socket.remote_address);
+SocketInterface interface_by_route(const FactSnapshot& snapshot, std::string_view remote) {
+    const std::string peer = normalised_address(remote);
     if (const RouteRow* route = route_for(peer, snapshot.routes, snapshot.adapters))
         return SocketInterface{route->if_index, adapter_name(snapshot, route->if_index), kRouteByLookup,
                                kLookupConfidence};
     return SocketInterface{std::nullopt, kUnknownInterface, "", kUnknownConfidence};
 }
 
+// What the relations ask of each socket row, answered once per distinct address text: a process's
+// sockets share a few local addresses and repeat their peers, and each answer parses addresses
+// against every adapter address or route.
+class SocketQuestions {
+public:
+    explicit SocketQuestions(const FactSnapshot& snapshot)
+        : local_peer_([&snapshot](std::string_view remote) { return is_local_peer(snapshot, remote); }),
+          ipv6_peer_([](std::string_view remote) {
+              return normalised_address(remote).find(':') != std::string::npos;
+          }),
+          owner_([&snapshot](std::string_view local) { return adapter_owning(snapshot, local); }),
+          routed_([&snapshot](std::string_view remote) { return interface_by_route(snapshot, remote); }) {}
+
+    // Established to a peer outside this machine.
+    bool outbound(const TcpRow& socket) {
+        return socket.state == kTcpStateEstablished && !local_peer_(socket.remote_address);
+    }
+    bool ipv6_peer(const TcpRow& socket) { return ipv6_peer_(socket.remote_address); }
+    SocketInterface interface_of(const TcpRow& socket) {
+        if (const AdapterInfo* adapter = owner_(socket.local_address)) return interface_by_source(*adapter);
+        return routed_(socket.remote_address);
+    }
+
+private:
+    TextMemo<bool> local_peer_;
+    TextMemo<bool> ipv6_peer_;
+    TextMemo<const AdapterInfo*> owner_;
+    TextMemo<SocketInterface> routed_;
+};
+
+} // namespace
+
+SocketInterface socket_interface(const FactSnapshot& snapshot, const TcpRow& socket) {
+    if (const AdapterInfo* adapter = adapter_owning(snapshot, socket.local_address))
+        return interface_by_source(*adapter);
+    return interface_by_route(snapshot, socket.remote_address);
+}
+
 std::vector<RouteRelation> route_relations(const FactSnapshot& snapshot,
                                            const std::vector<TcpRow>& established) {
     std::vector<RouteRelation> relations;
+    SocketQuestions ask(snapshot);
     for (const TcpRow& socket : established) {
-        if (socket.state != kTcpStateEstablished || is_local_peer(snapshot, socket.remote_address)) continue;
-        SocketInterface to = socket_interface(snapshot, socket);
+        if (!ask.outbound(socket)) continue;
+        SocketInterface to = ask.interface_of(socket);
         auto relation = std::find_if(relations.begin(), relations.end(),
                                      [&](const RouteRelation& r) { return same_interface(r.interface, to); });
         if (relation == relations.end()) {
@@ -120,11 +160,11 @@ std::vector<RouteRelation> route_relations(const FactSnapshot& snapshot,
 std::vector<RemoteSocketGroup> remote_socket_groups(const FactSnapshot& snapshot,
                                                     const std::vector<TcpRow>& established) {
     std::vector<RemoteSocketGroup> groups;
+    SocketQuestions ask(snapshot);
     for (const TcpRow& socket : established) {
-        if (socket.state != kTcpStateEstablished || is_local_peer(snapshot, socket.remote_address)) continue;
-        const char* family =
-            normalised_address(socket.remote_address).find(':') != std::string::npos ? "IPv6" : "IPv4";
-        SocketInterface to = socket_interface(snapshot, socket);
+        if (!ask.outbound(socket)) continue;
+        const char* family = ask.ipv6_peer(socket) ? "IPv6" : "IPv4";
+        SocketInterface to = ask.interface_of(socket);
         auto group = std::find_if(groups.begin(), groups.end(), [&](const RemoteSocketGroup& g) {
             return std::string_view(g.family) == family && same_interface(g.interface, to);
         });
