@@ -242,11 +242,11 @@ std::string run_http_connect(const ScoringProbes& probes, const TcpRow& listener
 
 // Both budgets walk the probe order; the CONNECT selection needs the SOCKS5 answers, so the two batches
 // run one after the other.
-void run_active_probes(std::vector<ProbeRecord>& probe_order, const ScoringProbes& probes) {
+void run_active_probes(const std::vector<ProbeRecord*>& probe_order, const ScoringProbes& probes) {
     std::vector<const TcpRow*> socks5_targets;
-    for (const ProbeRecord& record : probe_order) {
+    for (const ProbeRecord* record : probe_order) {
         if (socks5_targets.size() == kSocks5ProbeBudget) break;
-        if (record.probe_worthy) socks5_targets.push_back(&record.listener);
+        if (record->probe_worthy) socks5_targets.push_back(&record->listener);
     }
     const std::vector<bool> socks5_answers = parallel_map(
         socks5_targets, [&probes](const TcpRow* listener) { return run_socks5(probes, *listener); },
@@ -255,17 +255,17 @@ void run_active_probes(std::vector<ProbeRecord>& probe_order, const ScoringProbe
     for (std::size_t i = 0; i < socks5_targets.size(); ++i) {
         socks5_by_key[probe_key(*socks5_targets[i])] = socks5_answers[i];
     }
-    for (ProbeRecord& record : probe_order) {
-        const auto it = socks5_by_key.find(probe_key(record.listener));
-        record.socks5_ran = it != socks5_by_key.end();
-        record.socks5_ok = record.socks5_ran && it->second;
+    for (ProbeRecord* record : probe_order) {
+        const auto it = socks5_by_key.find(probe_key(record->listener));
+        record->socks5_ran = it != socks5_by_key.end();
+        record->socks5_ok = record->socks5_ran && it->second;
     }
 
     std::vector<const TcpRow*> connect_targets;
-    for (const ProbeRecord& record : probe_order) {
+    for (const ProbeRecord* record : probe_order) {
         if (connect_targets.size() == kHttpConnectProbeBudget) break;
-        if (record.probe_worthy && !record.socks5_ok && deserves_connect_probe(record))
-            connect_targets.push_back(&record.listener);
+        if (record->probe_worthy && !record->socks5_ok && deserves_connect_probe(*record))
+            connect_targets.push_back(&record->listener);
     }
     const std::vector<std::string> connect_labels = parallel_map(
         connect_targets, [&probes](const TcpRow* listener) { return run_http_connect(probes, *listener); },
@@ -274,10 +274,10 @@ void run_active_probes(std::vector<ProbeRecord>& probe_order, const ScoringProbe
     for (std::size_t i = 0; i < connect_targets.size(); ++i) {
         connect_by_key[probe_key(*connect_targets[i])] = connect_labels[i];
     }
-    for (ProbeRecord& record : probe_order) {
-        const auto it = connect_by_key.find(probe_key(record.listener));
-        record.connect_ran = it != connect_by_key.end();
-        if (record.connect_ran) record.connect_label = it->second;
+    for (ProbeRecord* record : probe_order) {
+        const auto it = connect_by_key.find(probe_key(record->listener));
+        record->connect_ran = it != connect_by_key.end();
+        if (record->connect_ran) record->connect_label = it->second;
     }
 }
 
@@ -350,7 +350,7 @@ std::vector<ProcessAssessment> aggregate_by_process(const std::vector<ListenerAs
         process.pid = listeners[begin].pid;
         const ListenerAssessment* best = nullptr;
         bool any_investigate = false;
-        std::vector<std::string> digest;
+        std::vector<std::string_view> digest; // views of the listeners' signals
         for (std::size_t i = begin; i < end; ++i) {
             const ListenerAssessment& listener = listeners[i];
             if (!best || listener.score >= best->score) best = &listener; // ties go to the later one
@@ -373,7 +373,7 @@ std::vector<ProcessAssessment> aggregate_by_process(const std::vector<ListenerAs
         std::sort(digest.begin(), digest.end());
         digest.erase(std::unique(digest.begin(), digest.end()), digest.end());
         if (digest.size() > 3) digest.resize(3);
-        process.signal_digest = join(digest, " | ");
+        process.signal_digest = join(digest, " | ", [](std::string_view signals) { return signals; });
         processes.push_back(std::move(process));
         begin = end;
     }
@@ -414,6 +414,7 @@ ProxyAssessmentLists assess_proxy_candidates(const FactSnapshot& snapshot, const
 
     std::unordered_map<std::uint32_t, OwnerIdentity> owners;
     std::vector<ProbeRecord> records;
+    records.reserve(snapshot.tcp_listeners.size());
     for (const TcpRow& listener : snapshot.tcp_listeners) {
         if (listener.pid == 0) continue;
         if (!is_loopback_host(listener.local_address) && !is_unspecified_address(listener.local_address))
@@ -438,23 +439,28 @@ ProxyAssessmentLists assess_proxy_candidates(const FactSnapshot& snapshot, const
         records.push_back(std::move(record));
     }
 
-    std::stable_sort(records.begin(), records.end(), [](const ProbeRecord& a, const ProbeRecord& b) {
-        if (a.priority != b.priority) return a.priority > b.priority;
-        if (a.live_local_clients != b.live_local_clients) return a.live_local_clients > b.live_local_clients;
-        if (a.remote_established != b.remote_established) return a.remote_established > b.remote_established;
-        if (a.pid() != b.pid()) return a.pid() < b.pid();
-        return a.port() < b.port();
+    // The records stay put; their order is sorted by reference, which moves far less than the records.
+    std::vector<ProbeRecord*> order;
+    order.reserve(records.size());
+    for (ProbeRecord& record : records)
+        order.push_back(&record);
+    std::stable_sort(order.begin(), order.end(), [](const ProbeRecord* a, const ProbeRecord* b) {
+        if (a->priority != b->priority) return a->priority > b->priority;
+        if (a->live_local_clients != b->live_local_clients) return a->live_local_clients > b->live_local_clients;
+        if (a->remote_established != b->remote_established) return a->remote_established > b->remote_established;
+        if (a->pid() != b->pid()) return a->pid() < b->pid();
+        return a->port() < b->port();
     });
-    run_active_probes(records, inputs.probes);
+    run_active_probes(order, inputs.probes);
 
-    std::stable_sort(records.begin(), records.end(), [](const ProbeRecord& a, const ProbeRecord& b) {
-        if (a.pid() != b.pid()) return a.pid() < b.pid();
-        return a.port() < b.port();
+    std::stable_sort(order.begin(), order.end(), [](const ProbeRecord* a, const ProbeRecord* b) {
+        if (a->pid() != b->pid()) return a->pid() < b->pid();
+        return a->port() < b->port();
     });
     ProxyAssessmentLists lists;
-    lists.listeners.reserve(records.size());
-    for (const ProbeRecord& record : records)
-        lists.listeners.push_back(score(record));
+    lists.listeners.reserve(order.size());
+    for (const ProbeRecord* record : order)
+        lists.listeners.push_back(score(*record));
     for (const ListenerAssessment& listener : lists.listeners)
         if (listener.is_candidate) lists.candidates.push_back(listener);
     lists.processes = aggregate_by_process(lists.listeners);
