@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -83,8 +84,25 @@ struct TraceRecord {
 // Loopback TCP sockets by their endpoints, so that the other end of a local connection is found
 // without scanning every row for every socket.
 struct LoopbackSocketIndex {
-    // "{local}|{local port}|{remote}|{remote port}" of each established loopback row -> owning pid
-    std::unordered_map<std::string, std::uint32_t> established;
+    // The two ends of a connection, each address by its number in address_numbers.
+    struct Ends {
+        std::uint32_t local = 0;
+        std::uint32_t remote = 0;
+        std::uint16_t local_port = 0;
+        std::uint16_t remote_port = 0;
+        bool operator==(const Ends&) const = default;
+    };
+    struct EndsHash {
+        std::size_t operator()(const Ends& ends) const {
+            const std::uint64_t addresses = (std::uint64_t{ends.local} << 32) | ends.remote;
+            const std::uint64_t ports = (std::uint64_t{ends.local_port} << 16) | ends.remote_port;
+            return std::hash<std::uint64_t>{}(addresses * 0x9E3779B97F4A7C15ULL ^ ports);
+        }
+    };
+    // Each normalised address text of the established loopback rows, numbered in first-seen order
+    std::unordered_map<std::string, std::uint32_t> address_numbers;
+    // The ends of each established loopback row -> owning pid
+    std::unordered_map<Ends, std::uint32_t, EndsHash> established;
     std::unordered_map<std::uint16_t, std::vector<std::size_t>> listeners; // port -> into tcp_listeners
     // pid -> its established loopback rows (into tcp_rows) and its listening ports, in table order,
     // so that each drawn process looks at its own sockets only

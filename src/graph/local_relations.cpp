@@ -16,14 +16,18 @@ constexpr double kConfigured = 0.8;
 constexpr double kReversePeer = 0.9;
 constexpr double kListenerFallback = 0.6;
 
-// The key of a connection from its normalised local and remote addresses.
-std::string socket_key(std::string_view local, std::uint16_t local_port, std::string_view remote,
-                       std::uint16_t remote_port) {
-    std::string key;
-    key.reserve(local.size() + remote.size() + 16);
-    key.append(local).append("|").append(std::to_string(local_port)).append("|");
-    key.append(remote).append("|").append(std::to_string(remote_port));
-    return key;
+// The owner of the established loopback row with these ends; nothing when no row has them.
+std::optional<std::uint32_t> established_owner(const LoopbackSocketIndex& index, const std::string& local,
+                                               std::uint16_t local_port, const std::string& remote,
+                                               std::uint16_t remote_port) {
+    const auto local_number = index.address_numbers.find(normalised_address(local));
+    const auto remote_number = index.address_numbers.find(normalised_address(remote));
+    if (local_number == index.address_numbers.end() || remote_number == index.address_numbers.end())
+        return std::nullopt;
+    const auto found = index.established.find(
+        LoopbackSocketIndex::Ends{local_number->second, remote_number->second, local_port, remote_port});
+    if (found == index.established.end()) return std::nullopt;
+    return found->second;
 }
 
 // The owner of a listener that accepts connections to the address and port.
@@ -64,14 +68,19 @@ std::string name_of(const FactSnapshot& snapshot, std::uint32_t pid) {
 
 LoopbackSocketIndex index_loopback_sockets(const FactSnapshot& snapshot) {
     LoopbackSocketIndex index;
-    // Each distinct address text is tested and normalised once: the rows repeat a few of them.
+    // Each distinct address text is tested and numbered once: the rows repeat a few of them. Texts
+    // that spell the same address get the same number.
     TextMemo<bool> loopback([](std::string_view text) { return is_loopback_host(text); });
-    TextMemo<std::string> normalised([](std::string_view text) { return normalised_address(text); });
+    TextMemo<std::uint32_t> number([&index](std::string_view text) {
+        const auto next = static_cast<std::uint32_t>(index.address_numbers.size());
+        return index.address_numbers.try_emplace(normalised_address(text), next).first->second;
+    });
     for (std::size_t i = 0; i < snapshot.tcp_rows.size(); ++i) {
         const TcpRow& row = snapshot.tcp_rows[i];
         if (row.state != kTcpStateEstablished || !loopback(row.remote_address)) continue;
-        index.established.emplace(socket_key(normalised(row.local_address), row.local_port,
-                                             normalised(row.remote_address), row.remote_port),
+        index.established.emplace(LoopbackSocketIndex::Ends{number(row.local_address),
+                                                            number(row.remote_address), row.local_port,
+                                                            row.remote_port},
                                   row.pid);
         index.loopback_rows[row.pid].push_back(i);
     }
@@ -101,19 +110,18 @@ std::vector<LocalRelation> local_relations(const FactSnapshot& snapshot, const L
     static const std::vector<std::uint16_t> kNoPorts;
     static const std::vector<std::size_t> kNoRows;
     const auto ports = index.listener_ports.find(pid);
-    const std::vector<std::uint16_t>& own_ports = ports == index.listener_ports.end() ? kNoPorts : ports->second;
+    const std::vector<std::uint16_t>& own_ports =
+        ports == index.listener_ports.end() ? kNoPorts : ports->second;
     const auto rows = index.loopback_rows.find(pid);
     for (const std::size_t i : rows == index.loopback_rows.end() ? kNoRows : rows->second) {
         const TcpRow& row = snapshot.tcp_rows[i];
         if (std::find(own_ports.begin(), own_ports.end(), row.local_port) != own_ports.end()) continue;
         const std::string endpoint = endpoint_text(row.remote_address, row.remote_port);
-        const auto peer = index.established.find(socket_key(normalised_address(row.remote_address),
-                                                            row.remote_port, normalised_address(row.local_address),
-                                                            row.local_port));
-        if (peer != index.established.end()) {
-            if (peer->second != pid && peer->second != 0)
-                keep(relations, LocalRelation{peer->second, kReversePeer,
-                                              "live local TCP + reverse peer owner", 1, endpoint});
+        if (const auto peer = established_owner(index, row.remote_address, row.remote_port, row.local_address,
+                                                row.local_port)) {
+            if (*peer != pid && *peer != 0)
+                keep(relations,
+                     LocalRelation{*peer, kReversePeer, "live local TCP + reverse peer owner", 1, endpoint});
             continue;
         }
         const auto owner = listener_owner(snapshot, index, row.remote_address, row.remote_port);

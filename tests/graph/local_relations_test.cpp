@@ -42,6 +42,7 @@ std::vector<LocalRelation> relations_of(const FactSnapshot& s, std::uint32_t pid
 
 TEST(LocalRelations, PeerSocketOutranksTheListeningPortOwner) {
     FactSnapshot s = local_host();
+    constexpr std::uint32_t kPeer = 40; // listens nowhere: found through its socket only
     s.tcp_rows = {
         tcp("127.0.0.1", 50001, "127.0.0.1", 7890, kApp), // paired both ways below
         tcp("127.0.0.1", 7890, "127.0.0.1", 50001, kProxy),
@@ -50,9 +51,11 @@ TEST(LocalRelations, PeerSocketOutranksTheListeningPortOwner) {
         tcp("127.0.0.1", 9000, "127.0.0.1", 50100, kApp), // accepted on the app's own listener
         tcp("127.0.0.1", 50004, "127.0.0.1", 6000, kApp), // nobody listens there
         tcp("192.168.1.5", 50005, "1.1.1.1", 443, kApp),  // not local
+        tcp("::1", 50006, "::1", 7000, kApp),             // paired with the same addresses spelt otherwise
+        tcp("[0:0:0:0:0:0:0:1]", 7000, "::1%1", 50006, kPeer),
     };
     const std::vector<LocalRelation> relations = relations_of(s, kApp);
-    ASSERT_EQ(relations.size(), 2u);
+    ASSERT_EQ(relations.size(), 3u);
     EXPECT_EQ(relations[0].pid, kProxy);
     EXPECT_EQ(relations[0].evidence, "live local TCP + reverse peer owner");
     EXPECT_EQ(relations[0].confidence, 0.9);
@@ -60,6 +63,9 @@ TEST(LocalRelations, PeerSocketOutranksTheListeningPortOwner) {
     EXPECT_EQ(relations[1].pid, kOther);
     EXPECT_EQ(relations[1].evidence, "live local TCP + listener owner fallback");
     EXPECT_EQ(relations[1].endpoint, "127.0.0.1:8080");
+    EXPECT_EQ(relations[2].pid, kPeer);
+    EXPECT_EQ(relations[2].evidence, "live local TCP + reverse peer owner");
+    EXPECT_EQ(relations[2].endpoint, "[::1]:7000");
 
     // The proxy's side of the pair is the accepted end: it hands nothing to the app.
     EXPECT_TRUE(relations_of(s, kProxy).empty());
