@@ -17,11 +17,13 @@
 #include "facts/service_scan.h"
 #include "facts/socket_snapshots.h"
 #include "facts/software_scan.h"
+#include "parallel/background.h"
 #include "parallel/timing.h"
 #include "platform/icmp.h"
 #include "platform/process_env.h"
 #include "platform/process_query.h"
 #include "platform/routes.h"
+#include "platform/services.h"
 #include "platform/sockets.h"
 #include "probe/proxy_protocol.h"
 #include "probe/route_source.h"
@@ -98,6 +100,13 @@ FactSnapshot collect_facts(const std::function<void(const FactSnapshot&)>& start
     const EchoFn echo = [](const std::string& target) { return platform::icmp_echo(target); };
     FactSnapshot s;
     auto route_source = start_route_source_probe();
+    // The process list and the running drivers and services need nothing collected before them: they
+    // are read beside the first phases and the spaced socket-table reads, and taken in their phases.
+    Background<std::vector<ProcessInfo>> process_list([] { return platform::read_process_list(); }, {});
+    Background<std::vector<ServiceInfo>> drivers([] { return platform::list_running(platform::ServiceKind::Drivers); },
+                                                 {});
+    Background<std::vector<ServiceInfo>> services(
+        [] { return platform::list_running(platform::ServiceKind::Services); }, {});
 
     collect_identity(s);
     collect_adapters_and_routes(s);
@@ -112,7 +121,7 @@ FactSnapshot collect_facts(const std::function<void(const FactSnapshot&)>& start
     s.own_names = own_names(s);
     collect_system_proxy_settings(s);
     record_proxy_environment(s);
-    record_processes(s, platform::read_process_list());
+    record_processes(s, process_list.join());
     timing_mark("proxy-registry");
 
     collect_socket_snapshots(s, live_socket_readers());
@@ -123,7 +132,7 @@ FactSnapshot collect_facts(const std::function<void(const FactSnapshot&)>& start
     record_proxy_assessment(s, score_listeners(s));
     timing_mark("listener-discovery");
 
-    collect_vpn_services(s);
+    collect_vpn_services(s, ServiceLister{[&drivers] { return drivers.join(); }, [&services] { return services.join(); }});
     timing_mark("services");
 
     s.route_source_probe = route_source.get();

@@ -1,6 +1,5 @@
 #include "facts/service_scan.h"
 
-#include "platform/services.h"
 #include "util/regex.h"
 
 #include <algorithm>
@@ -35,12 +34,6 @@ std::vector<ServiceInfo> vpn_identities(std::vector<ServiceInfo> entries) {
 void collect_vpn_services(FactSnapshot& snapshot, const ServiceLister& lister) {
     snapshot.vpn_drivers = vpn_identities(lister.drivers());
     snapshot.vpn_services = vpn_identities(lister.services());
-}
-
-void collect_vpn_services(FactSnapshot& snapshot) {
-    collect_vpn_services(
-        snapshot, ServiceLister{[] { return platform::list_running(platform::ServiceKind::Drivers); },
-                                [] { return platform::list_running(platform::ServiceKind::Services); }});
 }
 
 } // namespace wirelux

@@ -26,6 +26,5 @@ struct ServiceLister {
 
 // Fills vpn_drivers and vpn_services.
 void collect_vpn_services(FactSnapshot& snapshot, const ServiceLister& lister);
-void collect_vpn_services(FactSnapshot& snapshot);
 
 } // namespace wirelux

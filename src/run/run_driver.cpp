@@ -122,6 +122,8 @@ int run_wirelux() {
     progress_init(decide_progress(tokens, env_set("WIRELUX_NO_PROGRESS"), platform::stderr_is_terminal(),
                                   env_set("WIRELUX_FORCE_PROGRESS")));
 
+    // The Wi-Fi text comes from a child program that needs nothing collected: it runs beside collection.
+    Background<std::string> wlan([] { return platform::run_netsh("wlan", "show", "interfaces"); }, {});
     EarlyCacheProbes early;
     FactSnapshot snapshot = collect_facts([&early](const FactSnapshot& collected) { early.start(collected); });
     Redaction redaction = sharing.redact ? Redaction::of(snapshot) : Redaction();
@@ -129,7 +131,7 @@ int run_wirelux() {
     progress_tick("building topology");
 
     RunContext context(snapshot);
-    context.wlan_text = redaction.text(platform::run_netsh("wlan", "show", "interfaces"));
+    context.wlan_text = redaction.text(wlan.join());
     timing_mark("collect");
     prewarm_caches(context, early);
 
