@@ -1,22 +1,11 @@
 #include "mihomo/core_config.h"
 
-#include "util/regex.h"
 #include "util/text.h"
 
 #include <charconv>
 
 namespace wirelux {
 namespace {
-
-std::string escape_regex(std::string_view text) {
-    static constexpr std::string_view kMeta = "\\^$.|?*+()[]{}/-";
-    std::string escaped;
-    for (const char c : text) {
-        if (kMeta.find(c) != std::string_view::npos) escaped.push_back('\\');
-        escaped.push_back(c);
-    }
-    return escaped;
-}
 
 // The directory text without its trailing separators, and the separator to join with: "/" for a
 // directory written only with forward slashes (a Unix-style core), else "\".
@@ -50,13 +39,31 @@ bool is_block_end(std::string_view line) {
            line.find(':', 1) != std::string_view::npos;
 }
 
-// The value after a line's "key:" prefix, matched by a pattern for the prefix alone: a lazy "(.*?)\s*$"
-// for the value would retry the trailing-space run at every character of a long line. Trimmed, so it is
-// the value that pattern would capture.
-std::optional<std::string_view> value_after(const Regex& prefix, std::string_view line) {
-    const auto found = prefix.find(line);
-    if (!found) return std::nullopt;
-    return trim(line.substr(found->position() + found->length()));
+std::string_view skip_white(std::string_view text) {
+    while (!text.empty() && is_white(text.front()))
+        text.remove_prefix(1);
+    return text;
+}
+
+// The text of an indented line after its indentation; nullopt for a line that is not indented.
+std::optional<std::string_view> indented_text(std::string_view line) {
+    if (line.empty() || !is_white(line.front())) return std::nullopt;
+    return skip_white(line);
+}
+
+// What follows "key", a colon with white space allowed around it, and the white space after it, when
+// the text starts so; nullopt otherwise.
+std::optional<std::string_view> rest_after_key(std::string_view text, std::string_view key) {
+    if (!text.starts_with(key)) return std::nullopt;
+    text = skip_white(text.substr(key.size()));
+    if (!text.starts_with(':')) return std::nullopt;
+    return skip_white(text.substr(1));
+}
+
+std::optional<std::string_view> value_after(std::string_view text, std::string_view key) {
+    const auto rest = rest_after_key(text, key);
+    if (!rest) return std::nullopt;
+    return trim(*rest);
 }
 
 // Whether the line opens the top-level block "key:" (nothing but a comment after the colon).
@@ -165,11 +172,36 @@ std::string scalar_value(std::string_view text) {
 }
 
 std::string command_line_option(std::string_view command_line, std::string_view name) {
-    const Regex pattern(std::string(R"((?:^|\s)--?)") + escape_regex(name) +
-                        R"re((?:=|\s+)(?:"([^"]*)"|(\S+)))re");
-    const auto found = pattern.find(command_line);
-    if (!found) return {};
-    return found->matched(1) ? found->group(1) : found->group(2);
+    // The value after "-name" or "--name" and "=" or white space, at the start of an argument: a quoted
+    // value without its quotes, else the run of non-blank characters. The first such option counts.
+    const auto value_at = [&](std::size_t at) -> std::optional<std::string> {
+        std::string_view rest = command_line.substr(at);
+        if (!rest.starts_with(name)) return std::nullopt;
+        rest.remove_prefix(name.size());
+        if (rest.starts_with('=')) {
+            rest.remove_prefix(1);
+        } else {
+            if (rest.empty() || !is_white(rest.front())) return std::nullopt;
+            while (!rest.empty() && is_white(rest.front()))
+                rest.remove_prefix(1);
+        }
+        if (rest.starts_with('"')) {
+            const std::size_t close = rest.find('"', 1);
+            if (close != std::string_view::npos) return std::string(rest.substr(1, close - 1));
+        }
+        std::size_t end = 0;
+        while (end < rest.size() && !is_white(rest[end]))
+            ++end;
+        if (end == 0) return std::nullopt;
+        return std::string(rest.substr(0, end));
+    };
+    for (std::size_t i = 0; i < command_line.size(); ++i) {
+        if (command_line[i] != '-' || (i > 0 && !is_white(command_line[i - 1]))) continue;
+        if (i + 1 < command_line.size() && command_line[i + 1] == '-')
+            if (auto value = value_at(i + 2)) return std::move(*value);
+        if (auto value = value_at(i + 1)) return std::move(*value);
+    }
+    return {};
 }
 
 bool is_absolute_path(std::string_view path) {
@@ -220,19 +252,12 @@ std::string unquote(std::string_view text) {
 }
 
 std::string top_level_value(const std::vector<std::string>& lines, std::string_view key) {
-    std::string pattern = "^";
-    pattern += escape_regex(key);
-    pattern += R"(\s*:\s*)";
-    const Regex prefix(pattern);
-    for (const std::string& line : lines) {
-        if (!line.starts_with(key)) continue; // the pattern cannot match; spares the engine
-        if (const auto value = value_after(prefix, line)) return scalar_value(*value);
-    }
+    for (const std::string& line : lines)
+        if (const auto value = value_after(line, key)) return scalar_value(*value);
     return {};
 }
 
 std::string tun_value(const std::vector<std::string>& lines, std::string_view key) {
-    const Regex stack(R"(^\s+)" + escape_regex(key) + R"(\s*:\s*)");
     bool inside = false;
     for (const std::string& line : lines) {
         if (!inside) {
@@ -240,7 +265,9 @@ std::string tun_value(const std::vector<std::string>& lines, std::string_view ke
             continue;
         }
         if (is_block_end(line)) return {};
-        if (const auto value = value_after(stack, line)) return scalar_value(*value);
+        const auto indented = indented_text(line);
+        if (!indented) continue;
+        if (const auto value = value_after(*indented, key)) return scalar_value(*value);
     }
     return {};
 }
@@ -251,8 +278,12 @@ bool is_true_value(std::string_view value) {
 }
 
 std::vector<OutboundProxy> outbound_proxies(const std::vector<std::string>& lines) {
-    static const Regex entry(R"(^\s*-\s+name\s*:\s*)");
-    static const Regex field(R"(^\s+(type|server|port)\s*:\s*)");
+    // "- name: value" opens an entry; an indented "type:", "server:" or "port:" fills it.
+    const auto entry_name = [](std::string_view line) -> std::optional<std::string_view> {
+        line = skip_white(line);
+        if (!line.starts_with('-') || line.size() < 2 || !is_white(line[1])) return std::nullopt;
+        return value_after(skip_white(line.substr(1)), "name");
+    };
     std::vector<OutboundProxy> proxies;
     OutboundProxy current;
     bool open = false; // field lines before the first entry belong to no entry
@@ -268,7 +299,8 @@ std::vector<OutboundProxy> outbound_proxies(const std::vector<std::string>& line
             continue;
         }
         if (is_block_end(line)) break;
-        if (const auto name = value_after(entry, line)) {
+        const auto indented = indented_text(line);
+        if (const auto name = entry_name(line)) {
             finish();
             open = true;
             current.name = scalar_value(*name);
@@ -278,15 +310,14 @@ std::vector<OutboundProxy> outbound_proxies(const std::vector<std::string>& line
             current = std::move(*flow);
             finish();
             open = false; // the mapping is whole; indented fields after it belong to no entry
-        } else if (const auto set = field.find(line); set && open) {
+        } else if (indented && open) {
             // A quoted YAML scalar means the same value as the bare one ("443" is port 443).
-            const std::string value = scalar_value(line.substr(set->position() + set->length()));
-            if (set->group(1) == "type")
-                current.type = value;
-            else if (set->group(1) == "server")
-                current.server = value;
-            else
-                current.port = port_number(value);
+            if (const auto type = rest_after_key(*indented, "type"))
+                current.type = scalar_value(*type);
+            else if (const auto server = rest_after_key(*indented, "server"))
+                current.server = scalar_value(*server);
+            else if (const auto port = rest_after_key(*indented, "port"))
+                current.port = port_number(scalar_value(*port));
         }
     }
     finish();

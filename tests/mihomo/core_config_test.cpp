@@ -11,28 +11,35 @@
 namespace wirelux {
 namespace {
 
-TEST(CommandLineOption, QuotedValuesKeepTheirSpacesAndLoseTheirQuotes) {
-    const std::string line = R"("C:\Program Files\mihomo.exe" -d C:\cfg -f "C:\My Configs\work.yaml" -m)";
-    EXPECT_EQ(command_line_option(line, "f"), R"(C:\My Configs\work.yaml)");
-    EXPECT_EQ(command_line_option(line, "d"), R"(C:\cfg)");
-    EXPECT_EQ(command_line_option(R"(core -f "")", "f"), "");
-}
-
-TEST(CommandLineOption, OneOrTwoDashesAndAnEqualsSignOrSpaces) {
-    EXPECT_EQ(command_line_option("mihomo --ext-ctl=127.0.0.1:9999 -f x.yaml", "ext-ctl"), "127.0.0.1:9999");
-    EXPECT_EQ(command_line_option("mihomo -ext-ctl   0.0.0.0:1", "ext-ctl"), "0.0.0.0:1");
-    EXPECT_EQ(command_line_option("mihomo --secret=\"s e c\"", "secret"), "s e c");
-}
-
-TEST(CommandLineOption, NamesMustStandAloneAndBeWhole) {
-    // "-df" is no option d, "--ext-ctl-pipe" no option ext-ctl, "x-d" no option either.
-    EXPECT_EQ(command_line_option("mihomo -df C:\\x", "d"), "");
-    EXPECT_EQ(command_line_option("mihomo --ext-ctl-pipe \\\\.\\pipe\\m", "ext-ctl"), "");
-    EXPECT_EQ(command_line_option("run-x-d y", "d"), "");
-    EXPECT_EQ(command_line_option("mihomo -d", "d"), "");
-    // A name holding pattern characters is taken literally.
-    EXPECT_EQ(command_line_option("mihomo -a.b 1 -axb 2", "a.b"), "1");
-    EXPECT_EQ(command_line_option("mihomo -axb 2", "a.b"), "");
+TEST(CommandLineOption, ValueAfterOneOrTwoDashesTheWholeNameAndAnEqualsSignOrSpaces) {
+    struct Case {
+        const char* line;
+        const char* name;
+        const char* value;
+    };
+    const Case cases[] = {
+        {R"("C:\Program Files\mihomo.exe" -d C:\cfg -f "C:\My Configs\work.yaml" -m)", "f",
+         R"(C:\My Configs\work.yaml)"},
+        {R"("C:\Program Files\mihomo.exe" -d C:\cfg -f "C:\My Configs\work.yaml" -m)", "d", R"(C:\cfg)"},
+        {R"(core -f "")", "f", ""},
+        {"mihomo --ext-ctl=127.0.0.1:9999 -f x.yaml", "ext-ctl", "127.0.0.1:9999"},
+        {"mihomo -ext-ctl \t  0.0.0.0:1", "ext-ctl", "0.0.0.0:1"},
+        {"mihomo --secret=\"s e c\"", "secret", "s e c"},
+        {"mihomo -f \"unclosed x", "f", "\"unclosed"},
+        // No value: "-df" is no option d, nor "--ext-ctl-pipe" ext-ctl, nor "x-d" or "---d" d; "-f= x"
+        // and a last "-d" have none. A later option with a value still counts.
+        {"mihomo -df C:\\x", "d", ""},
+        {"mihomo --ext-ctl-pipe \\\\.\\pipe\\m", "ext-ctl", ""},
+        {"run-x-d y", "d", ""},
+        {"mihomo ---d y", "d", ""},
+        {"mihomo -d", "d", ""},
+        {"mihomo -f= x -f y", "f", "y"},
+        // A name holding pattern characters is taken literally.
+        {"mihomo -a.b 1 -axb 2", "a.b", "1"},
+        {"mihomo -axb 2", "a.b", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(command_line_option(c.line, c.name), c.value) << c.line << " / " << c.name;
 }
 
 TEST(ConfigFilePath, WindowsDirectoriesJoinWithBackslashes) {
