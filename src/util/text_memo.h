@@ -18,9 +18,8 @@ public:
 
     // The reference stays valid for the memo's lifetime: the map's nodes never move.
     const Answer& operator()(std::string_view text) {
-        const auto [found, added] = answers_.try_emplace(text);
-        if (added) found->second = ask_(text);
-        return found->second;
+        if (const auto found = answers_.find(text); found != answers_.end()) return found->second;
+        return answers_.emplace(text, ask_(text)).first->second; // an answer that throws is not kept
     }
 
 private:
