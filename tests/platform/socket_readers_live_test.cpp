@@ -80,7 +80,8 @@ TEST(SocketReaders, FindTheTestsOwnListenersConnectionsAndUdpSockets) {
     }
 
     const std::vector<UdpRow> udp_rows = read_udp_table();
-    for (const auto& [address, socket] : udp) {
+    for (const auto& [bound, socket] : udp) {
+        const std::string& address = bound;
         const std::uint16_t port = socket->local_address()->port();
         const auto row = std::find_if(udp_rows.begin(), udp_rows.end(), [&](const UdpRow& r) {
             return r.local_address == address && r.local_port == port;

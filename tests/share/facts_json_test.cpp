@@ -32,7 +32,7 @@ TEST(FactsJson, RecordsAreObjectsWithTheirKeysAndAbsentOptionalsLeftOut) {
     const auto facts = nlohmann::ordered_json::parse(facts_json(small_machine()));
     const auto& eth = facts["adapters"][0];
     EXPECT_EQ(eth["friendlyName"], "Ethernet \xEF\xBF\xBD");
-    EXPECT_EQ(eth["ipv4"], nlohmann::json::parse(R"([{"address":"192.168.1.20","prefixLen":24}])"));
+    EXPECT_EQ(eth["ipv4"], nlohmann::ordered_json::parse(R"([{"address":"192.168.1.20","prefixLen":24}])"));
     EXPECT_EQ(eth["dhcpServer"], "192.168.1.1");
     EXPECT_FALSE(eth.contains("guid")) << "an absent optional is left out";
     EXPECT_EQ(eth["mac"], "") << "an empty text is still written";
@@ -46,7 +46,7 @@ TEST(FactsJson, RecordsAreObjectsWithTheirKeysAndAbsentOptionalsLeftOut) {
     for (const auto& [key, _] : facts["interfaces"].items())
         keys.push_back(key);
     EXPECT_EQ(keys, (std::vector<std::string>{"7", "12"}));
-    EXPECT_EQ(facts["corePids"], nlohmann::json::parse("[4,30]"));
+    EXPECT_EQ(facts["corePids"], nlohmann::ordered_json::parse("[4,30]"));
     const std::string text = facts_json(small_machine());
     EXPECT_NE(text.find(R"("interceptConfidence":0.86,)"), std::string::npos);
     EXPECT_NE(text.find(R"("roleConfidence":1.0,)"), std::string::npos);

@@ -8,12 +8,17 @@
 #include <utility>
 
 namespace wirelux {
-namespace {
-
+namespace snapshot_fields_test {
 // Converts to any member type, so that T{AnyMember{}, ...} compiles exactly up to T's member count.
+// Only ever named in unevaluated operands, so never defined; outside the anonymous namespace, since
+// clang takes an undefined function of internal linkage as a mistake.
 struct AnyMember {
     template <class T> operator T&() const&&;
 };
+} // namespace snapshot_fields_test
+
+namespace {
+using snapshot_fields_test::AnyMember;
 
 template <class T, std::size_t... I> constexpr bool brace_constructible(std::index_sequence<I...>) {
     return requires {
