@@ -1,5 +1,6 @@
 #ifdef __linux__
 
+#include "linux/netlink_builders.h"
 #include "linux/netlink_fixtures.h"
 #include "linux/netlink_parse.h"
 #include "linux/route_records.h"
@@ -12,6 +13,9 @@
 
 namespace wirelux::platform::netlink {
 namespace {
+
+using test::attribute;
+using test::u32_bytes;
 
 template <std::size_t N> std::string_view bytes_of(const unsigned char (&a)[N]) {
     return {reinterpret_cast<const char*>(a), N};
@@ -182,16 +186,6 @@ std::string header(std::uint32_t length, std::uint16_t type, std::uint16_t flags
     return h;
 }
 
-std::string attribute(std::uint16_t length, std::uint16_t type, std::string_view data) {
-    std::string a(4, '\0');
-    std::memcpy(a.data(), &length, 2);
-    std::memcpy(a.data() + 2, &type, 2);
-    a += data;
-    while (a.size() % 4 != 0)
-        a.push_back('\0');
-    return a;
-}
-
 std::string route_payload(std::uint8_t family, std::uint8_t dst_len) {
     rtmsg r{};
     r.rtm_family = family;
@@ -250,21 +244,21 @@ TEST(NetlinkDamaged, CutDatagramKeepsTheWholeMessagesBeforeTheCut) {
 }
 
 TEST(NetlinkDamaged, AttributesThatRunPastTheEndOrHaveNoLengthAreRefused) {
-    const std::string oif = attribute(8, RTA_OIF, std::string("\x07\x00\x00\x00", 4));
+    const std::string oif = attribute(RTA_OIF, u32_bytes(7));
     EXPECT_EQ(parse_route(route_message(route_payload(AF_INET, 0) + oif))->next_hops.at(0).if_index, 7u);
 
     std::string past_end = oif;
     past_end[0] = 64; // claims 64 bytes, has 8
     EXPECT_FALSE(parse_route(route_message(route_payload(AF_INET, 0) + past_end)));
-    EXPECT_FALSE(parse_route(route_message(route_payload(AF_INET, 0) + attribute(0, RTA_OIF, ""))));
-    EXPECT_FALSE(parse_route(route_message(route_payload(AF_INET, 0) + attribute(3, RTA_OIF, ""))));
+    EXPECT_FALSE(parse_route(route_message(route_payload(AF_INET, 0) + attribute(RTA_OIF, "", 0))));
+    EXPECT_FALSE(parse_route(route_message(route_payload(AF_INET, 0) + attribute(RTA_OIF, "", 3))));
     EXPECT_FALSE(parse_route(route_message(route_payload(AF_INET, 0) + oif + "\x01\x02")));
 }
 
 TEST(NetlinkDamaged, AttributesOfTheWrongSizeReadAsAbsent) {
-    const std::string payload = route_payload(AF_INET, 0) + attribute(4, RTA_OIF, "") +
-                                attribute(7, RTA_GATEWAY, std::string("\xc0\x00\x02", 3)) +
-                                attribute(5, RTA_PRIORITY, std::string("\x05", 1));
+    const std::string payload = route_payload(AF_INET, 0) + attribute(RTA_OIF, "") +
+                                attribute(RTA_GATEWAY, std::string("\xc0\x00\x02", 3)) +
+                                attribute(RTA_PRIORITY, std::string("\x05", 1));
     const auto route = parse_route(route_message(payload));
     ASSERT_TRUE(route);
     EXPECT_EQ(route->next_hops.at(0).if_index, 0u);
@@ -274,7 +268,7 @@ TEST(NetlinkDamaged, AttributesOfTheWrongSizeReadAsAbsent) {
 
     // A destination that does not match the family is not guessed at.
     const std::string bad_dst =
-        route_payload(AF_INET, 24) + attribute(7, RTA_DST, std::string("\x0a\x00\x00", 3));
+        route_payload(AF_INET, 24) + attribute(RTA_DST, std::string("\x0a\x00\x00", 3));
     EXPECT_FALSE(parse_route(route_message(bad_dst)));
 }
 
@@ -291,10 +285,9 @@ TEST(NetlinkDamaged, MultipathHopsThatDoNotFitAreRefused) {
         std::string hop(8, '\0');
         std::memcpy(hop.data(), &hop_length, 2);
         hop[4] = 2; // ifindex 2
-        return route_payload(AF_INET, 0) + attribute(static_cast<std::uint16_t>(4 + hop.size() + rest.size()),
-                                                     RTA_MULTIPATH, hop + std::string(rest));
+        return route_payload(AF_INET, 0) + attribute(RTA_MULTIPATH, hop + std::string(rest));
     };
-    const std::string gw = attribute(8, RTA_GATEWAY, std::string("\xc0\x00\x02\x01", 4));
+    const std::string gw = attribute(RTA_GATEWAY, std::string("\xc0\x00\x02\x01", 4));
     const auto good = parse_route(route_message(multipath(16, gw)));
     ASSERT_TRUE(good);
     ASSERT_EQ(good->next_hops.size(), 1u);

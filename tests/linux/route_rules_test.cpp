@@ -1,5 +1,6 @@
 #ifdef __linux__
 
+#include "linux/netlink_builders.h"
 #include "linux/route_records.h"
 #include "linux/route_rules.h"
 
@@ -12,20 +13,8 @@
 namespace wirelux::platform::netlink {
 namespace {
 
-std::string u32_bytes(std::uint32_t v) {
-    return std::string(reinterpret_cast<const char*>(&v), sizeof v);
-}
-
-std::string attribute(std::uint16_t type, std::string_view data) {
-    std::string a(4, '\0');
-    const auto length = static_cast<std::uint16_t>(4 + data.size());
-    std::memcpy(a.data(), &length, 2);
-    std::memcpy(a.data() + 2, &type, 2);
-    a += data;
-    while (a.size() % 4 != 0)
-        a.push_back('\0');
-    return a;
-}
+using test::attribute;
+using test::u32_bytes;
 
 // A rule message as the kernel writes it for `ip rule` lines.
 struct Rule {
